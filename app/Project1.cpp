@@ -1,0 +1,19 @@
+// Program entry: the application's title, its windows in order, the loop.
+#include <windows.h>
+
+#include "app/Startup.h"
+#include "toolkit/Application.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    tk::Application& app = tk::Application::Get();
+    app.Initialize();
+    app.SetTitle(kApplicationTitle);
+    try {
+        CreateApplicationForms();
+    } catch (...) {
+        app.HandleException();
+        return 1;
+    }
+    app.Run();
+    return 0;
+}

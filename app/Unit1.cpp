@@ -1,0 +1,134 @@
+#include "app/Unit1.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+#include "app/Settings.h"
+#include "dialogs/Unit3.h"
+#include "dialogs/Unit5.h"
+#include "toolkit/Application.h"
+#include "toolkit/Files.h"
+#include "toolkit/Resources.h"
+
+TForm1* Form1 = nullptr;
+std::string ToolFolder;
+bool Converting = false;
+
+namespace {
+
+std::string WindowsDirectory() {
+    std::vector<char> buffer(MAX_PATH + 1);
+    UINT length = ::GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length >= buffer.size()) {
+        buffer.resize(length + 1);
+        length = ::GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    return length < buffer.size() ? std::string(buffer.data(), length) : std::string();
+}
+
+std::string DesktopFolder() {
+    char path[MAX_PATH + 1] = "";
+    if (!::SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOP, FALSE)) return {};
+    return path;
+}
+
+// Writes resource `id` (RT_RCDATA) of the module to `path`; throws on any failure.
+void ExtractResource(HMODULE module, int id, const std::string& path) {
+    const auto data = tk::FindResourceData(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
+    if (!data) throw tk::Error(tk::Format("Resource %d not found", id));
+    tk::WriteFileReplacing(path, std::string(*data));
+}
+
+}  // namespace
+
+bool InstallConverterToolInto(const std::string& windowsDirectory, HMODULE module) {
+    ToolFolder = windowsDirectory + kToolSubfolder;
+    if (!tk::FileExists(ToolFolder + kToolExe)) {
+        // Trouble here is expected (a standard user cannot write the Windows
+        // directory): stop at the first failure and let the check below decide.
+        // Each file is written beside its final name and then renamed, so an
+        // interrupted extraction never leaves a cut-short "nnn.exe" that would
+        // count as installed.
+        try {
+            ::CreateDirectoryA(ToolFolder.c_str(), nullptr);
+            ExtractResource(module, 1, ToolFolder + kToolExe);
+            ExtractResource(module, 2, ToolFolder + kToolRuntime);
+        } catch (...) {
+        }
+    }
+    ToolFolder = TForm1::Win2DosName(ToolFolder);
+    return tk::FileExists(ToolFolder + kToolExe);
+}
+
+bool InstallConverterTool() { return InstallConverterToolInto(WindowsDirectory(), ::GetModuleHandleA(nullptr)); }
+
+TForm1::TForm1() : Form("tform1.json") {
+    Field("Image2", Image2);
+    Field("Image1", Image1);
+    Field("Label2", Label2);
+    Field("Label1", Label1);
+    Field("Label3", Label3);
+    Field("Edit1", Edit1);
+    Field("CheckBox1", CheckBox1);
+    Field("Timer1", Timer1);
+    Handler("FormCreate", &TForm1::FormCreate);
+    Handler("Timer1Timer", &TForm1::Timer1Timer);
+    Handler("FormCloseQuery", &TForm1::FormCloseQuery);
+}
+
+std::string TForm1::Win2DosName(const std::string& path) {
+    const DWORD needed = ::GetShortPathNameA(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::string buffer(needed, '\0');
+    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), needed);
+    if (length == 0 || length >= needed) return path;
+    buffer.resize(length);
+    return buffer;
+}
+
+void TForm1::FormCreate(tk::Component*) {
+    const std::string settings = tk::ProgramFolder() + kSettingsFile;
+    if (tk::FileExists(settings)) {
+        const auto bytes = tk::ReadWholeFile(settings);
+        if (!bytes)
+            throw tk::Error(tk::Format("Cannot open file \"%s\". %s", settings.c_str(),
+                                       tk::SysErrorMessage(::GetLastError()).c_str()));
+        if (const auto line = SettingsFirstLine(*bytes)) {
+            Edit1->SetText(*line);
+            return;
+        }
+        // A settings file without a single line (cut short by a crash, say)
+        // counts as no settings file.
+    }
+    const std::string desktop = DesktopFolder();
+    if (!desktop.empty()) Edit1->SetText(WithTrailingBackslash(desktop));
+}
+
+void TForm1::Timer1Timer(tk::Component*) {
+    // A message box during creation runs a message loop; the step waits for
+    // every window to exist.
+    if (!tk::Application::Get().Running()) return;
+    Timer1->SetEnabled(false);
+
+    if (!InstallConverterTool()) {
+        Hide();
+        Form5->ShowModal();  // closing it ends the application
+        return;
+    }
+    const std::string marker = tk::ProgramFolder() + kFirstRunMarker;
+    if (!tk::FileExists(marker)) {
+        Hide();
+        Form3->ShowModal();
+        Show();
+        BringToFront();
+        tk::WriteFileReplacing(marker, "Done\r\n");
+    }
+}
+
+void TForm1::FormCloseQuery(tk::Component*, bool& canClose) {
+    if (Converting) canClose = false;
+    // A folder that cannot be saved is reported, but it never keeps the
+    // window from closing.
+    tk::Guarded([&] { tk::WriteFileReplacing(tk::ProgramFolder() + kSettingsFile, SettingsText(Edit1->Text())); });
+}

@@ -1,0 +1,33 @@
+# Libraries cross-built by tools/setup.sh into .deps/.
+
+set(_jpeg "${QUENDRIX_DEPS}/libjpeg")
+if(NOT EXISTS "${_jpeg}/lib/libjpeg.a")
+    message(FATAL_ERROR "libjpeg is missing under ${_jpeg}: run tools/setup.sh")
+endif()
+add_library(jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(jpeg PROPERTIES
+    IMPORTED_LOCATION "${_jpeg}/lib/libjpeg.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${_jpeg}/include")
+
+set(_gtest "${QUENDRIX_DEPS}/googletest")
+add_library(gtest STATIC IMPORTED GLOBAL)
+set_target_properties(gtest PROPERTIES
+    IMPORTED_LOCATION "${_gtest}/lib/libgtest.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${_gtest}/include")
+add_library(gtest_main STATIC IMPORTED GLOBAL)
+set_target_properties(gtest_main PROPERTIES
+    IMPORTED_LOCATION "${_gtest}/lib/libgtest_main.a"
+    INTERFACE_LINK_LIBRARIES gtest)
+add_library(gmock STATIC IMPORTED GLOBAL)
+set_target_properties(gmock PROPERTIES
+    IMPORTED_LOCATION "${_gtest}/lib/libgmock.a"
+    INTERFACE_LINK_LIBRARIES gtest)
+
+# nlohmann/json is header-only; setup links its folder alone into .deps/include
+# so that no other native header can leak into the cross build.
+add_library(nlohmann_json INTERFACE IMPORTED GLOBAL)
+set_target_properties(nlohmann_json PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${QUENDRIX_DEPS}/include")
+
+set(QUENDRIX_FFMPEG_EXE "${QUENDRIX_DEPS}/payload/ffmpeg.exe")
+set(QUENDRIX_PTHREAD_DLL "${QUENDRIX_DEPS}/payload/pthreadGC2.dll")

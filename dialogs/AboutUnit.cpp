@@ -1,0 +1,5 @@
+#include "dialogs/AboutUnit.h"
+
+TAboutForm* AboutForm = nullptr;
+
+TAboutForm::TAboutForm() : Form("taboutform.json") {}

@@ -1,0 +1,95 @@
+// Installing the converter tool from the program's own resources, and the
+// short path names the tool's command line is built from. This test program
+// carries small stand-ins as resources 1 and 2.
+#include <gtest/gtest.h>
+
+#include "app/Unit1.h"
+#include "support/TestSupport.h"
+#include "toolkit/Resources.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::ScratchFolder;
+using testing_support::WriteBytes;
+
+std::string Resource(int id) {
+    const auto data = tk::FindResourceData(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
+    return data ? std::string(*data) : std::string();
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    bool Install() { return InstallConverterToolInto(windows_, ::GetModuleHandleA(nullptr)); }
+    std::string ToolPath(const char* file) const { return windows_ + "\\quendrix_yt_1\\" + file; }
+
+    ScratchFolder scratch_;
+    // The Windows directory as GetWindowsDirectoryA gives it: no trailing backslash.
+    std::string windows_ = scratch_.Path().substr(0, scratch_.Path().size() - 1);
+};
+
+TEST_F(InstallTest, FreshFolderGetsBothFilesByteForByte) {
+    ASSERT_FALSE(Resource(1).empty());
+    ASSERT_TRUE(Install());
+    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
+    EXPECT_EQ(ReadBytes(ToolPath("pthreadGC2.dll")), Resource(2));
+    EXPECT_FALSE(Exists(ToolPath("nnn.exe.new"))) << "no temporary file is left behind";
+    EXPECT_EQ(ToolFolder, TForm1::Win2DosName(windows_ + "\\quendrix_yt_1\\"));
+    EXPECT_EQ(ToolFolder.back(), '\\');
+    EXPECT_TRUE(Exists(ToolFolder + "nnn.exe")) << ToolFolder;
+}
+
+TEST_F(InstallTest, PresentToolIsLeftAloneEvenWithoutItsRuntime) {
+    ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
+    WriteBytes(ToolPath("nnn.exe"), "an older tool");
+    EXPECT_TRUE(Install());
+    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), "an older tool");
+    EXPECT_FALSE(Exists(ToolPath("pthreadGC2.dll")));
+}
+
+TEST_F(InstallTest, EmptyToolFolderGetsBothFiles) {
+    ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
+    EXPECT_TRUE(Install());
+    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
+    EXPECT_EQ(ReadBytes(ToolPath("pthreadGC2.dll")), Resource(2));
+}
+
+TEST_F(InstallTest, UnwritableWindowsDirectoryReportsTheToolMissing) {
+    // A file where the tool folder should be: nothing can be created there,
+    // as for a standard user under the real Windows directory.
+    WriteBytes(windows_ + "\\quendrix_yt_1", "in the way");
+    EXPECT_FALSE(Install());
+    EXPECT_FALSE(ToolFolder.empty());
+    EXPECT_FALSE(Exists(ToolFolder + "nnn.exe"));
+}
+
+TEST_F(InstallTest, WindowsDirectoryThatDoesNotExistReportsTheToolMissing) {
+    windows_ += "\\no\\such\\folder";
+    EXPECT_FALSE(Install());
+}
+
+TEST(Win2DosName, ShortensEveryExistingPathWhateverItsLength) {
+    ScratchFolder scratch;
+    std::string path = scratch.Path();
+    // Deeper than the 124 characters an old fixed buffer could hold.
+    while (path.size() < 300) {
+        path += "a rather long folder name\\";
+        ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path;
+    }
+    const std::string file = path + "my holiday video.mp4";
+    WriteBytes(file, "x");
+    const std::string shortName = TForm1::Win2DosName(file);
+    EXPECT_NE(shortName, file);
+    EXPECT_EQ(shortName.find(' '), std::string::npos) << shortName;
+    EXPECT_TRUE(Exists(shortName)) << shortName;
+    EXPECT_EQ(TForm1::Win2DosName(path).back(), '\\') << "a trailing backslash stays";
+}
+
+TEST(Win2DosName, GivesBackPathsWithoutAShortForm) {
+    const std::string missing = "C:\\no such folder\\no such file.mp4";
+    EXPECT_EQ(TForm1::Win2DosName(missing), missing);
+    EXPECT_EQ(TForm1::Win2DosName(""), "");
+}
+
+}  // namespace

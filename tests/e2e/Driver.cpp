@@ -1,0 +1,107 @@
+#include "e2e/Driver.h"
+
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace e2e {
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND hwnd, LPARAM data) {
+    auto* s = reinterpret_cast<Search*>(data);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != s->pid) return TRUE;
+    if (RunningProgram::Text(hwnd) != *s->caption) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+std::string FreshFolder(const std::string& name) {
+    char temp[MAX_PATH + 1];
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + "quendrix_e2e\\" + name + "\\";
+    ::CreateDirectoryA((std::string(temp) + "quendrix_e2e").c_str(), nullptr);
+    RemoveTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string ReadFile(const std::string& path) { return testing_support::ReadBytes(path); }
+bool Exists(const std::string& path) { return testing_support::Exists(path); }
+void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
+
+RunningProgram::RunningProgram(const std::string& folder) : folder_(folder) {
+    const std::string exe = folder + "QuendrixOmbrelo.exe";
+    if (!::CreateHardLinkA(exe.c_str(), QUENDRIX_EXE, nullptr)) ::CopyFileA(QUENDRIX_EXE, exe.c_str(), FALSE);
+    ::SetEnvironmentVariableA("QUENDRIX_SHELL_LOG", (folder + "shell.log").c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exe + "\"";
+    ::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                     &process_);
+    ::SetEnvironmentVariableA("QUENDRIX_SHELL_LOG", nullptr);
+    if (process_.hProcess) ::WaitForInputIdle(process_.hProcess, 10000);
+}
+
+RunningProgram::~RunningProgram() {
+    if (!process_.hProcess) return;
+    if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.hProcess, 1);
+        ::WaitForSingleObject(process_.hProcess, 5000);
+    }
+    ::CloseHandle(process_.hThread);
+    ::CloseHandle(process_.hProcess);
+}
+
+HWND RunningProgram::Window(const std::string& caption) const {
+    Search s{process_.dwProcessId, &caption, nullptr};
+    ::EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND RunningProgram::WaitForVisible(const std::string& caption, int timeoutMs) const {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        HWND hwnd = Window(caption);
+        if (hwnd && ::IsWindowVisible(hwnd)) return hwnd;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+bool RunningProgram::WaitForHidden(const std::string& caption, int timeoutMs) const {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        HWND hwnd = Window(caption);
+        if (hwnd && !::IsWindowVisible(hwnd)) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+HWND RunningProgram::Child(HWND parent, const char* windowClass, const std::string& text) {
+    return ::FindWindowExA(parent, nullptr, windowClass, text.c_str());
+}
+
+std::string RunningProgram::Text(HWND hwnd) {
+    char text[1024] = "";
+    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                          nullptr);
+    return text;
+}
+
+bool RunningProgram::WaitForExit(int timeoutMs) const {
+    return ::WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+std::string RunningProgram::ShellLog() const { return ReadFile(folder_ + "shell.log"); }
+
+}  // namespace e2e

@@ -1,0 +1,47 @@
+// Drives the built program from outside, as a user would: starts it in a
+// program folder of its own, finds its windows, clicks their buttons, and
+// reads what it leaves on disk.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace e2e {
+
+class RunningProgram {
+public:
+    // Copies the program into `folder` and starts it there. Shell launches
+    // are written to folder\shell.log instead of being carried out.
+    explicit RunningProgram(const std::string& folder);
+    ~RunningProgram();  // ends the program if it still runs
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // A top-level window of the program with this caption, visible or not.
+    HWND Window(const std::string& caption) const;
+    // Waits until such a window is visible; nullptr after the time-out.
+    HWND WaitForVisible(const std::string& caption, int timeoutMs = 30000) const;
+    // Waits until the window exists and is hidden.
+    bool WaitForHidden(const std::string& caption, int timeoutMs = 30000) const;
+    // A child control of a window, by class and text.
+    static HWND Child(HWND parent, const char* windowClass, const std::string& text);
+    static std::string Text(HWND hwnd);
+    // Waits for the program to end; true when it has.
+    bool WaitForExit(int timeoutMs = 15000) const;
+    std::string ShellLog() const;
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string folder_;
+    PROCESS_INFORMATION process_{};
+};
+
+// A fresh, empty folder for one run (removed first if left from an earlier run).
+std::string FreshFolder(const std::string& name);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+void RemoveTree(const std::string& path);
+bool WaitUntil(bool (*condition)(const void*), const void* data, int timeoutMs);
+
+}  // namespace e2e

@@ -1,0 +1,138 @@
+// The program's start as a user meets it: the converter tool installed under
+// the Windows directory, the codec prompt of the first run, the elevation
+// hint when the tool cannot be installed, and the settings saved at the end.
+#include <gtest/gtest.h>
+
+#include "e2e/Driver.h"
+
+namespace {
+
+using e2e::RunningProgram;
+
+constexpr char kMain[] = "Quendrix Ombrelo 1.0";
+constexpr char kPrompt[] = "Quendrix Ombrelo Installation";
+constexpr char kHint[] = "Windows User Account Control";
+constexpr char kDownload[] = "(default)|iexplore|http://download.divx.com/divx/DivXInstaller.exe||9\r\n";
+
+std::string WindowsDirectory() {
+    char path[MAX_PATH] = "";
+    ::GetWindowsDirectoryA(path, sizeof path);
+    return path;
+}
+
+std::string ToolFolder() { return WindowsDirectory() + "\\quendrix_yt_1\\"; }
+
+bool WaitForFile(const std::string& path, int timeoutMs = 10000) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        if (e2e::Exists(path)) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+// Closes the main window as the task bar would, and checks what it saved.
+void CloseMainWindow(const RunningProgram& program) {
+    HWND main = program.Window(kMain);
+    ASSERT_NE(main, nullptr);
+    HWND edit = ::FindWindowExA(main, nullptr, "Edit", nullptr);
+    const std::string folder = RunningProgram::Text(edit);
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(e2e::ReadFile(program.Folder() + "set.txt"), folder + "\r\n");
+}
+
+TEST(Startup, FirstRunInstallsTheToolAndAsksForTheCodecOnce) {
+    e2e::RemoveTree(ToolFolder());
+    const std::string folder = e2e::FreshFolder("first_run");
+    {
+        RunningProgram program(folder);
+        HWND prompt = program.WaitForVisible(kPrompt);
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_FALSE(::IsWindowVisible(program.Window(kMain))) << "the main window hides behind the prompt";
+        EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), e2e::ReadFile(QUENDRIX_FFMPEG));
+        EXPECT_EQ(e2e::ReadFile(ToolFolder() + "pthreadGC2.dll"), e2e::ReadFile(QUENDRIX_PTHREAD));
+        EXPECT_FALSE(e2e::Exists(folder + "done.txt"));
+
+        ::SendMessageA(RunningProgram::Child(prompt, "Button", "Done"), BM_CLICK, 0, 0);
+        ASSERT_NE(program.WaitForVisible(kMain), nullptr);
+        ASSERT_TRUE(WaitForFile(folder + "done.txt"));
+        EXPECT_EQ(e2e::ReadFile(folder + "done.txt"), "Done\r\n");
+        EXPECT_EQ(program.ShellLog(), kDownload);
+        CloseMainWindow(program);
+    }
+    {
+        // The second start asks nothing and extracts nothing.
+        const std::string before = e2e::ReadFile(ToolFolder() + "nnn.exe");
+        ::DeleteFileA((ToolFolder() + "pthreadGC2.dll").c_str());
+        RunningProgram program(folder);
+        ASSERT_NE(program.WaitForVisible(kMain), nullptr);
+        ::Sleep(2500);  // the start-up step comes a second after the start
+        EXPECT_EQ(program.Window(kPrompt) ? ::IsWindowVisible(program.Window(kPrompt)) : FALSE, FALSE);
+        EXPECT_TRUE(::IsWindowVisible(program.Window(kMain)));
+        EXPECT_FALSE(e2e::Exists(ToolFolder() + "pthreadGC2.dll"));
+        EXPECT_EQ(program.ShellLog(), "");
+        CloseMainWindow(program);
+        EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), before);
+    }
+}
+
+TEST(Startup, CodecPromptOtherWaysOutStartNothing) {
+    struct Way {
+        const char* name;
+        void (*close)(HWND prompt);
+    };
+    const Way ways[] = {
+        {"already installed",
+         [](HWND prompt) {
+             ::SendMessageA(RunningProgram::Child(prompt, "Button", "DivX video codec is already installed on my computer"),
+                            BM_CLICK, 0, 0);
+             ::SendMessageA(RunningProgram::Child(prompt, "Button", "Done"), BM_CLICK, 0, 0);
+         }},
+        {"title-bar close", [](HWND prompt) { ::PostMessageA(prompt, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::string folder = e2e::FreshFolder(std::string("prompt_") + (way.name[0] == 'a' ? "a" : "b"));
+        RunningProgram program(folder);
+        HWND prompt = program.WaitForVisible(kPrompt);
+        ASSERT_NE(prompt, nullptr);
+        way.close(prompt);
+        ASSERT_NE(program.WaitForVisible(kMain), nullptr);
+        ASSERT_TRUE(WaitForFile(folder + "done.txt"));
+        EXPECT_EQ(program.ShellLog(), "");
+        CloseMainWindow(program);
+    }
+}
+
+TEST(Startup, ToolThatCannotBeInstalledShowsTheElevationHintAndEnds) {
+    struct Way {
+        const char* name;
+        void (*close)(HWND hint);
+    };
+    const Way ways[] = {
+        {"OK", [](HWND hint) { ::SendMessageA(RunningProgram::Child(hint, "Button", "OK"), BM_CLICK, 0, 0); }},
+        {"title-bar close", [](HWND hint) { ::PostMessageA(hint, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    e2e::RemoveTree(ToolFolder());
+    // A file where the tool folder belongs: the Windows directory cannot take
+    // the tool, as for a user without administrator rights.
+    const std::string blocker = WindowsDirectory() + "\\quendrix_yt_1";
+    HANDLE file = ::CreateFileA(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::string folder = e2e::FreshFolder("elevation");
+        RunningProgram program(folder);
+        HWND hint = program.WaitForVisible(kHint);
+        ASSERT_NE(hint, nullptr);
+        EXPECT_FALSE(::IsWindowVisible(program.Window(kMain)));
+        way.close(hint);
+        EXPECT_TRUE(program.WaitForExit());
+        EXPECT_FALSE(e2e::Exists(folder + "set.txt"));
+        EXPECT_FALSE(e2e::Exists(folder + "done.txt"));
+    }
+    ::DeleteFileA(blocker.c_str());
+}
+
+}  // namespace

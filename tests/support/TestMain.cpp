@@ -1,0 +1,13 @@
+// The tests' entry: the application object is made ready once, as the
+// program's own entry does, before any test makes a window.
+#include <gtest/gtest.h>
+
+#include "toolkit/Application.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    tk::Application& app = tk::Application::Get();
+    app.Initialize();
+    app.SetTitle("Quendrix Ombrelo 1.0");
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,139 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+
+#include "toolkit/Application.h"
+
+namespace testing_support {
+
+ScratchFolder::ScratchFolder() {
+    char temp[MAX_PATH + 1];
+    ::GetTempPathA(sizeof temp, temp);
+    static int counter = 0;
+    for (;;) {
+        path_ = std::string(temp) + "quendrix_test_" + std::to_string(::GetCurrentProcessId()) + "_" +
+                std::to_string(++counter) + "\\";
+        if (::CreateDirectoryA(path_.c_str(), nullptr)) break;
+    }
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+void RemoveTree(const std::string& path) {
+    std::string folder = path;
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(folder.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..") RemoveTree(folder + "\\" + name);
+        } while (::FindNextFileA(find, &entry));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::string bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+    std::fclose(f);
+    return bytes;
+}
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
+
+void PumpOnce() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (msg.message == WM_QUIT) return;  // left for the test to see
+        tk::Application::Get().HandleMessage();
+    }
+}
+
+}  // namespace
+
+void FlushEvents(int ms) {
+    const DWORD end = ::GetTickCount() + ms;
+    do {
+        PumpOnce();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (static_cast<int>(end - ::GetTickCount()) > 0);
+    PumpOnce();
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    const DWORD end = ::GetTickCount() + timeoutMs;
+    while (!condition()) {
+        if (static_cast<int>(end - ::GetTickCount()) <= 0) return condition();
+        FlushEvents(10);
+    }
+    return true;
+}
+
+ShellRecorder::ShellRecorder() {
+    previous_ = tk::SetShellLauncher([this](const tk::ShellRequest& r) { requests_.push_back(r); });
+}
+
+ShellRecorder::~ShellRecorder() { tk::SetShellLauncher(previous_); }
+
+ErrorRecorder::ErrorRecorder() {
+    tk::Application::Get().SetErrorSink([this](const std::string& text) { errors_.push_back(text); });
+}
+
+ErrorRecorder::~ErrorRecorder() { tk::Application::Get().SetErrorSink(nullptr); }
+
+void ClickButton(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
+
+namespace {
+
+struct FindRequest {
+    const std::string* caption;
+    const char* windowClass;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM data) {
+    auto* request = reinterpret_cast<FindRequest*>(data);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    char text[256] = "", cls[64] = "";
+    ::GetWindowTextA(hwnd, text, sizeof text);
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (*request->caption == text && (!request->windowClass || lstrcmpiA(cls, request->windowClass) == 0)) {
+        request->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindOwnWindow(const std::string& caption, const char* windowClass) {
+    FindRequest request{&caption, windowClass, nullptr};
+    ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,70 @@
+// Helpers for tests that drive real windows under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "toolkit/Shell.h"
+
+namespace testing_support {
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    // With its trailing backslash.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void RemoveTree(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+// The content of a file; empty when it cannot be read.
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+
+// Handles every message that comes in for about `ms` milliseconds.
+void FlushEvents(int ms = 50);
+// Handles messages until the condition holds or the time runs out; returns
+// the condition's last value.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Records every shell launch made while it lives, instead of launching.
+class ShellRecorder {
+public:
+    ShellRecorder();
+    ~ShellRecorder();
+    const std::vector<tk::ShellRequest>& Requests() const { return requests_; }
+
+private:
+    std::vector<tk::ShellRequest> requests_;
+    tk::ShellLauncher previous_;
+};
+
+// Records the texts of the standard error box while it lives.
+class ErrorRecorder {
+public:
+    ErrorRecorder();
+    ~ErrorRecorder();
+    const std::vector<std::string>& Errors() const { return errors_; }
+
+private:
+    std::vector<std::string> errors_;
+};
+
+// Sends a click to a native button as the user's click would come.
+void ClickButton(HWND button);
+// Finds a visible top-level window of this process with the given caption and
+// window class ("#32770" for message boxes), or nullptr.
+HWND FindOwnWindow(const std::string& caption, const char* windowClass = nullptr);
+
+}  // namespace testing_support

@@ -1,0 +1,210 @@
+#include "toolkit/Application.h"
+
+#include <commctrl.h>
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+
+#include "toolkit/Form.h"
+#include "toolkit/Text.h"
+
+namespace tk {
+
+Application& Application::Get() {
+    static Application app;
+    return app;
+}
+
+// Steps queued by other threads for the UI thread. A step's slot says when it
+// has run; the worker waits on the condition until then.
+struct Application::SyncQueue {
+    struct Step {
+        const std::function<void()>* run;
+        bool done = false;
+    };
+    std::mutex lock;
+    std::condition_variable ran;
+    std::deque<Step*> waiting;
+    bool accepting = true;
+};
+
+constexpr UINT kRunSteps = WM_APP + 1;
+
+void Application::Initialize() {
+    if (initialized_) return;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    uiThread_ = ::GetCurrentThreadId();
+    sync_ = new SyncQueue();  // never freed: workers may still hold it at exit
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TkSynchronize";
+    wc.lpfnWndProc = &Application::SyncWindowProc;
+    ::RegisterClassExA(&wc);
+    syncWindow_ = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                                    nullptr);
+    initialized_ = true;
+}
+
+LRESULT CALLBACK Application::SyncWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunSteps) {
+        Get().RunQueuedSteps();
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+bool Application::Synchronize(const std::function<void()>& step) {
+    if (::GetCurrentThreadId() == uiThread_) {
+        Guarded(step);
+        return true;
+    }
+    SyncQueue::Step slot{&step};
+    std::unique_lock<std::mutex> hold(sync_->lock);
+    if (!sync_->accepting) return false;
+    sync_->waiting.push_back(&slot);
+    ::PostMessageA(syncWindow_, kRunSteps, 0, 0);
+    sync_->ran.wait(hold, [&] { return slot.done || !sync_->accepting; });
+    if (!slot.done) {
+        // Given up at shutdown: take the step back so nobody runs it later.
+        for (auto it = sync_->waiting.begin(); it != sync_->waiting.end(); ++it)
+            if (*it == &slot) {
+                sync_->waiting.erase(it);
+                break;
+            }
+    }
+    return slot.done;
+}
+
+void Application::RunQueuedSteps() {
+    for (;;) {
+        SyncQueue::Step* slot = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(sync_->lock);
+            if (sync_->waiting.empty() || !sync_->accepting) return;
+            slot = sync_->waiting.front();
+            sync_->waiting.pop_front();
+        }
+        Guarded(*slot->run);
+        {
+            std::lock_guard<std::mutex> hold(sync_->lock);
+            slot->done = true;
+        }
+        sync_->ran.notify_all();
+    }
+}
+
+void Application::StopTakingSteps() {
+    if (!sync_) return;
+    {
+        std::lock_guard<std::mutex> hold(sync_->lock);
+        sync_->accepting = false;
+    }
+    sync_->ran.notify_all();
+}
+
+void Application::Build(Form* form) { form->Create(); }
+
+void Application::Run() {
+    running_ = true;
+    if (mainForm_ && !terminated_) mainForm_->Show();
+    while (!terminated_) HandleMessage();
+    running_ = false;
+    StopTakingSteps();
+    DestroyForms();
+}
+
+void Application::Terminate() { ::PostQuitMessage(0); }
+
+bool Application::HandleMessage() {
+    MSG msg;
+    const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        terminated_ = true;
+        return false;
+    }
+    Form* form = FormFromWindow(msg.hwnd);
+    if (form && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
+        bool taken = false;
+        Guarded([&] { taken = form->PreviewKey(msg); });
+        if (taken) return true;
+    }
+    if (form && ::IsDialogMessageA(form->Handle(), &msg)) return true;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+    return true;
+}
+
+void Application::ProcessMessages() {
+    MSG msg;
+    while (!terminated_ && ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) HandleMessage();
+}
+
+void Application::HandleException() {
+    std::string text;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+        text = "Unknown error";
+    }
+    ShowError(text);
+}
+
+void Application::ShowError(const std::string& text) {
+    const std::string shown = WithFullStop(text);
+    if (errorSink_) {
+        errorSink_(shown);
+        return;
+    }
+    ::MessageBoxA(Handle(), shown.c_str(), title_.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+HWND Application::Handle() const {
+    if (HWND active = ::GetActiveWindow(); active && FormFromWindow(active)) return active;
+    return mainForm_ ? mainForm_->Handle() : nullptr;
+}
+
+Form* Application::FormFromWindow(HWND hwnd) const {
+    if (!hwnd) return nullptr;
+    HWND top = ::GetAncestor(hwnd, GA_ROOT);
+    for (const auto& form : forms_)
+        if (form->Handle() && form->Handle() == top) return form.get();
+    return nullptr;
+}
+
+void Application::DestroyForms() {
+    while (!forms_.empty()) {
+        std::unique_ptr<Form> last = std::move(forms_.back());
+        forms_.pop_back();
+        if (last.get() == mainForm_) mainForm_ = nullptr;
+        last.reset();
+    }
+}
+
+void Application::ResetForTesting() {
+    StopTakingSteps();
+    DestroyForms();
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) ::DispatchMessageA(&msg);
+    }
+    terminated_ = false;
+    running_ = false;
+    if (sync_) {
+        std::lock_guard<std::mutex> hold(sync_->lock);
+        sync_->accepting = true;
+    }
+}
+
+void ShowMessage(const std::string& text) {
+    Application& app = Application::Get();
+    ::MessageBoxA(app.Handle(), text.c_str(), app.Title().c_str(), MB_OK | MB_TASKMODAL);
+}
+
+}  // namespace tk

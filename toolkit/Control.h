@@ -1,0 +1,145 @@
+// The component model: a Form owns Components; visible ones are Controls.
+// A GraphicControl has no window of its own: its form paints it and routes
+// the mouse to it. A WinControl owns a native child window, which the toolkit
+// subclasses to see its messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "toolkit/Events.h"
+#include "toolkit/Layout.h"
+
+namespace tk {
+
+class Form;
+
+class Component {
+public:
+    virtual ~Component() = default;
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
+
+    const std::string& Name() const { return name_; }
+    Form* Owner() const { return owner_; }
+
+    // Reads the component's properties from its layout node. Runs once,
+    // right after the component is made, before its window exists.
+    virtual void Load(const LayoutNode& node);
+    // Attaches a named handler to an event ("onClick", ...); throws tk::Error
+    // for an event the component does not have or a handler of the wrong kind.
+    virtual void AttachEvent(const std::string& event, const AnyHandler& handler);
+    // Called when the owner's window exists: make native windows here.
+    virtual void Realize() {}
+
+protected:
+    Component() = default;
+
+private:
+    friend class Form;
+    std::string name_;
+    Form* owner_ = nullptr;  // we don't own it
+};
+
+class Control : public Component {
+public:
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    virtual void SetBounds(int left, int top, int width, int height);
+
+    bool Visible() const { return visible_; }
+    virtual void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    virtual void SetEnabled(bool enabled);
+    const std::string& Hint() const { return hint_; }
+    int TabOrder() const { return tabOrder_; }
+
+    // Mouse and click handling, raised by the form (graphic controls) or by
+    // the control's own window. Derived controls extend them; the base
+    // raises the events.
+    virtual void MouseDown(MouseButton button, ShiftState shift, int x, int y);
+    virtual void MouseMove(ShiftState shift, int x, int y);
+    virtual void MouseUp(MouseButton button, ShiftState shift, int x, int y);
+    virtual void Click();
+    virtual void DblClick();
+    virtual HCURSOR Cursor() const { return cursor_; }
+
+    // Enter and Escape that the focused control did not take: the form offers
+    // them to its controls in order until one accepts.
+    virtual bool DialogKey(WORD key) { return false; }
+
+    virtual bool IsWindowed() const { return false; }
+    virtual void Invalidate();
+
+    void Load(const LayoutNode& node) override;
+    void AttachEvent(const std::string& event, const AnyHandler& handler) override;
+
+    NotifyEvent OnClick, OnDblClick;
+    MouseEvent OnMouseDown, OnMouseUp;
+    MouseMoveEvent OnMouseMove;
+
+protected:
+    Control() = default;
+    virtual void BoundsChanged() {}
+
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    int tabOrder_ = -1;
+    std::string hint_;
+    HCURSOR cursor_ = nullptr;  // shared system cursor; nullptr: the arrow
+};
+
+class GraphicControl : public Control {
+public:
+    // Paints into the form's client DC (already offset to the form's origin).
+    virtual void Paint(HDC dc) = 0;
+};
+
+class WinControl : public Control {
+public:
+    ~WinControl() override;
+    HWND Handle() const { return hwnd_; }
+    bool IsWindowed() const override { return true; }
+    bool Focused() const;
+    bool CanFocus() const;
+    void SetFocus();
+    bool TabStop() const { return tabStop_; }
+
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
+    void Invalidate() override;
+    void Load(const LayoutNode& node) override;
+
+    // WM_COMMAND notifications from the control's own native window.
+    virtual void Command(WORD code) {}
+
+protected:
+    WinControl() = default;
+    // Makes the native child window and subclasses it.
+    void CreateHandle(const char* windowClass, DWORD style, DWORD exStyle, const std::string& text);
+    // Every message of the control's window comes here first.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
+    // For controls that draw themselves: pressing, capturing, clicking and
+    // releasing the mouse as the toolkit's own controls do.
+    LRESULT HandleOwnMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void ApplyFont(HFONT font);
+
+    bool tabStop_ = false;
+    bool clicked_ = false;  // a left press on this control awaits its release
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
+    HWND hwnd_ = nullptr;  // a child of the form's window; destroyed with it or by us
+};
+
+ShiftState ShiftFromKeys(WPARAM keys);
+
+}  // namespace tk

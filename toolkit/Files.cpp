@@ -1,0 +1,87 @@
+#include "toolkit/Files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+
+namespace tk {
+
+namespace {
+
+std::string& FolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string ModuleFileName() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::string(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& path, DWORD code) {
+    throw Error(Format("Cannot create file \"%s\". %s", path.c_str(), SysErrorMessage(code).c_str()));
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+    if (!FolderOverride().empty()) return FolderOverride();
+    const std::string exe = ModuleFileName();
+    return exe.substr(0, exe.find_last_of('\\') + 1);
+}
+
+void SetProgramFolderForTesting(const std::string& folder) { FolderOverride() = folder; }
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string bytes;
+    char chunk[64 * 1024];
+    DWORD read = 0;
+    while (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    return bytes;
+}
+
+void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    const std::string fresh = path + ".new";
+    {
+        FileHandle file(::CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) ThrowCannotCreate(path, ::GetLastError());
+        DWORD written = 0;
+        const bool ok = ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                        written == bytes.size() && ::FlushFileBuffers(file.Get());
+        if (!ok) {
+            const DWORD code = ::GetLastError();
+            file.Reset();
+            ::DeleteFileA(fresh.c_str());
+            ThrowCannotCreate(path, code);
+        }
+    }
+    if (!::MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = ::GetLastError();
+        ::DeleteFileA(fresh.c_str());
+        ThrowCannotCreate(path, code);
+    }
+}
+
+}  // namespace tk

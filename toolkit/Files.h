@@ -1,0 +1,28 @@
+// Files and folders, through the A functions of kernel32.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tk {
+
+// The folder of the running executable, with its trailing backslash.
+std::string ProgramFolder();
+// Tests that drive a window in their own process point the program folder
+// at a scratch folder; an empty text goes back to the real one.
+void SetProgramFolderForTesting(const std::string& folder);
+
+// True for an existing file (not a folder).
+bool FileExists(const std::string& path);
+// True when the attribute query succeeds and names a folder.
+bool DirectoryExists(const std::string& path);
+
+// The whole content of a file; nothing when the file cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Writes a file so that it is never seen half written: the bytes go into a
+// new file beside it, which then replaces the old one. Throws tk::Error
+// 'Cannot create file "path". reason' when that fails; the old file stays.
+void WriteFileReplacing(const std::string& path, const std::string& bytes);
+
+}  // namespace tk

@@ -1,0 +1,541 @@
+#include "toolkit/Form.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "toolkit/Application.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Timer.h"
+
+namespace tk {
+
+namespace {
+
+constexpr char kFormClass[] = "TkForm";
+
+void RegisterFormClass() {
+    static bool registered = false;
+    if (registered) return;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kFormClass;
+    wc.lpfnWndProc = ::DefWindowProcA;  // replaced per window below
+    if (!::RegisterClassExA(&wc)) throw Error("Cannot register the form window class");
+    registered = true;
+}
+
+MouseButton ButtonOf(UINT message) {
+    switch (message) {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+        return MouseButton::Right;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        return MouseButton::Middle;
+    default:
+        return MouseButton::Left;
+    }
+}
+
+struct CollectedWindows {
+    HWND self;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM data) {
+    auto* c = reinterpret_cast<CollectedWindows*>(data);
+    if (hwnd != c->self && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) c->windows.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
+Form::Form(std::string layoutFile) : layoutFile_(std::move(layoutFile)) {}
+
+Form::~Form() {
+    if (hwnd_) {
+        if (OnDestroy) Guarded([&] { OnDestroy(this); });
+        for (Timer* timer : timers_) timer->SetEnabled(false);
+    }
+    components_.clear();  // child windows go before their parent
+    if (hwnd_ && ::IsWindow(hwnd_)) {
+        ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+void Form::Create() {
+    const LayoutNode layout = LoadLayout(layoutFile_);
+    Load(layout);
+    CreateWindowFromLayout(layout);
+    CreateComponents(layout);
+    for (auto& bind : binders_) bind();
+
+    auto attach = [this](Component& target, const LayoutNode& node) {
+        auto events = node.find("events");
+        if (events == node.end()) return;
+        for (auto it = events->begin(); it != events->end(); ++it) {
+            const std::string handlerName = it.value().get<std::string>();
+            auto handler = handlers_.find(handlerName);
+            if (handler == handlers_.end())
+                throw Error(Format("Layout %s names the unknown handler %s", layoutFile_.c_str(), handlerName.c_str()));
+            target.AttachEvent(it.key(), handler->second);
+        }
+    };
+    attach(*this, layout);
+    if (auto list = layout.find("components"); list != layout.end())
+        for (size_t i = 0; i < list->size(); ++i) attach(*components_[i], (*list)[i]);
+
+    if (OnCreate) Guarded([&] { OnCreate(this); });
+}
+
+void Form::Load(const LayoutNode& node) {
+    name_ = LayoutText(node, "class", layoutFile_);
+    border_ = LayoutText(node, "border", border_);
+    clientWidth_ = LayoutInt(node, "clientWidth", 320);
+    clientHeight_ = LayoutInt(node, "clientHeight", 240);
+    centred_ = LayoutText(node, "position", "desktopCenter") == "desktopCenter";
+    font_ = LayoutFont(node, FontSpec{});
+    colour_ = LayoutColour(node, "color", colour_);
+    brush_.Reset(::CreateSolidBrush(colour_));
+}
+
+void Form::AttachEvent(const std::string& event, const AnyHandler& handler) {
+    auto as = [&](auto& slot) {
+        using T = std::decay_t<decltype(slot)>;
+        const T* typed = std::get_if<T>(&handler);
+        if (!typed) throw Error(Format("Handler of the wrong kind for %s", event.c_str()));
+        slot = *typed;
+    };
+    if (event == "onCreate") as(OnCreate);
+    else if (event == "onDestroy") as(OnDestroy);
+    else if (event == "onShow") as(OnShow);
+    else if (event == "onCloseQuery") as(OnCloseQuery);
+    else if (event == "onClose") as(OnClose);
+    else Component::AttachEvent(event, handler);
+}
+
+void Form::CreateWindowFromLayout(const LayoutNode& layout) {
+    RegisterFormClass();
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD exStyle = 0;
+    if (border_ == "none") {
+        style |= WS_POPUP | WS_MINIMIZEBOX;
+    } else if (border_ == "dialog") {
+        style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    } else {
+        style |= WS_OVERLAPPEDWINDOW;
+    }
+    const HWND owner = OwnerWindow();
+    if (!owner) exStyle |= WS_EX_APPWINDOW;
+    exStyle |= ExtraExStyle();
+
+    RECT r{0, 0, clientWidth_, clientHeight_};
+    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+    if (centred_) {
+        x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    }
+    const std::string caption = LayoutText(layout, "caption");
+    hwnd_ = ::CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, x, y, width, height, owner, nullptr,
+                              ::GetModuleHandleA(nullptr), nullptr);
+    if (!hwnd_) throw Error(Format("Cannot create the window of %s", name_.c_str()));
+    ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
+
+    const std::string icon = LayoutText(layout, "icon");
+    if (!icon.empty()) {
+        const HINSTANCE module = ::GetModuleHandleA(nullptr);
+        icon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                                    ::GetSystemMetrics(SM_CYICON), 0)));
+        smallIcon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON,
+                                                         ::GetSystemMetrics(SM_CXSMICON),
+                                                         ::GetSystemMetrics(SM_CYSMICON), 0)));
+        ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+        ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    }
+}
+
+void Form::CreateComponents(const LayoutNode& layout) {
+    auto list = layout.find("components");
+    if (list == layout.end()) return;
+    for (const LayoutNode& node : *list) {
+        const std::string type = LayoutText(node, "type");
+        std::unique_ptr<Component> component = MakeComponent(type);
+        component->name_ = LayoutText(node, "name");
+        component->owner_ = this;
+        component->Load(node);
+        if (auto* control = dynamic_cast<Control*>(component.get())) controls_.push_back(control);
+        if (auto* timer = dynamic_cast<Timer*>(component.get())) {
+            timer->id_ = timers_.size() + 1;
+            timers_.push_back(timer);
+        }
+        components_.push_back(std::move(component));
+    }
+    for (auto& component : components_) component->Realize();
+
+    // The tab order is the windows' z-order, which the dialog navigation follows.
+    std::vector<WinControl*> windowed;
+    for (Control* control : controls_)
+        if (auto* w = dynamic_cast<WinControl*>(control)) windowed.push_back(w);
+    std::stable_sort(windowed.begin(), windowed.end(), [](WinControl* a, WinControl* b) {
+        const int ta = a->TabOrder() < 0 ? INT_MAX : a->TabOrder();
+        const int tb = b->TabOrder() < 0 ? INT_MAX : b->TabOrder();
+        return ta < tb;
+    });
+    HWND after = HWND_TOP;
+    for (WinControl* w : windowed) {
+        ::SetWindowPos(w->Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = w->Handle();
+    }
+}
+
+Component* Form::FindComponent(const std::string& name) const {
+    for (const auto& c : components_)
+        if (c->Name() == name) return c.get();
+    return nullptr;
+}
+
+WinControl* Form::ActiveControl() const {
+    const HWND focus = ::GetFocus();
+    for (Control* c : controls_)
+        if (auto* w = dynamic_cast<WinControl*>(c); w && w->Handle() == focus) return w;
+    return nullptr;
+}
+
+HFONT Form::FontFor(const FontSpec& spec) {
+    auto it = fonts_.find(spec);
+    if (it != fonts_.end()) return it->second.Get();
+    LOGFONTA lf{};
+    lf.lfHeight = spec.height;
+    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = spec.italic;
+    lf.lfUnderline = spec.underline;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, spec.name.c_str(), LF_FACESIZE);
+    tk::Font font(::CreateFontIndirectA(&lf));
+    HFONT handle = font.Get();
+    fonts_.emplace(spec, std::move(font));
+    return handle;
+}
+
+void Form::Show() {
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::UpdateWindow(hwnd_);
+    if (OnShow) Guarded([&] { OnShow(this); });
+    const HWND focus = ::GetFocus();
+    if (::GetActiveWindow() == hwnd_ && (!focus || !::IsChild(hwnd_, focus))) FocusFirstControl();
+}
+
+void Form::Hide() { ::ShowWindow(hwnd_, SW_HIDE); }
+
+bool Form::Visible() const { return hwnd_ && ::IsWindowVisible(hwnd_); }
+
+void Form::BringToFront() {
+    ::SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::SetForegroundWindow(hwnd_);
+}
+
+bool Form::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void Form::Close() {
+    if (modal_) {
+        modalResult_ = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    CloseAction action = CloseAction::Hide;
+    if (OnClose) OnClose(this, action);
+    if (action == CloseAction::None) return;
+    if (Application::Get().MainForm() == this) {
+        Application::Get().Terminate();
+    } else if (action == CloseAction::Minimize) {
+        ::ShowWindow(hwnd_, SW_MINIMIZE);
+    } else {
+        Hide();
+    }
+}
+
+void Form::CloseModal() {
+    CloseAction action = CloseAction::None;
+    bool canClose = false;
+    Guarded([&] { canClose = CloseQuery(); });
+    if (canClose) {
+        action = CloseAction::Hide;
+        Guarded([&] {
+            if (OnClose) OnClose(this, action);
+        });
+    }
+    if (action == CloseAction::None) modalResult_ = mrNone;
+}
+
+int Form::ShowModal() {
+    if (modal_ || Visible()) throw Error("Cannot make a visible window modal");
+    Application& app = Application::Get();
+
+    // Every other visible, enabled window of this thread waits for us.
+    CollectedWindows collect{hwnd_, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectEnabledWindow, reinterpret_cast<LPARAM>(&collect));
+    for (HWND w : collect.windows) ::EnableWindow(w, FALSE);
+
+    modal_ = true;
+    modalResult_ = mrNone;
+    Show();
+    ::SetForegroundWindow(hwnd_);
+    while (modalResult_ == mrNone) {
+        if (!app.HandleMessage() || app.Terminated()) modalResult_ = mrCancel;
+        if (modalResult_ != mrNone) CloseModal();
+    }
+    for (HWND w : collect.windows)
+        if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+    Hide();
+    modal_ = false;
+    return modalResult_;
+}
+
+std::string Form::Caption() const {
+    char text[512] = "";
+    ::GetWindowTextA(hwnd_, text, sizeof text);
+    return text;
+}
+
+void Form::SetCaption(const std::string& caption) { ::SetWindowTextA(hwnd_, caption.c_str()); }
+
+RECT Form::WindowRect() const {
+    RECT r{};
+    ::GetWindowRect(hwnd_, &r);
+    return r;
+}
+
+void Form::MoveTo(int left, int top) {
+    ::SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::FocusFirstControl() {
+    WinControl* best = nullptr;
+    for (Control* c : controls_) {
+        auto* w = dynamic_cast<WinControl*>(c);
+        if (!w || !w->TabStop() || !w->CanFocus()) continue;
+        const int order = w->TabOrder() < 0 ? INT_MAX : w->TabOrder();
+        const int bestOrder = !best ? INT_MAX : (best->TabOrder() < 0 ? INT_MAX : best->TabOrder());
+        if (!best || order < bestOrder) best = w;
+    }
+    if (best) best->SetFocus();
+}
+
+bool Form::PreviewKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN) return false;
+    const WORD key = static_cast<WORD>(msg.wParam);
+    if (key != VK_RETURN && key != VK_ESCAPE) return false;
+    if (const HWND focus = ::GetFocus()) {
+        const LRESULT code = ::SendMessageA(focus, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    }
+    for (Control* c : controls_)
+        if (c->DialogKey(key)) return true;
+    return false;
+}
+
+GraphicControl* Form::GraphicControlAt(POINT p) const {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        auto* g = dynamic_cast<GraphicControl*>(*it);
+        if (!g || !g->Visible()) continue;
+        const RECT r = g->BoundsRect();
+        if (::PtInRect(&r, p)) return g;
+    }
+    return nullptr;
+}
+
+bool Form::RouteMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const ShiftState shift = ShiftFromKeys(wParam);
+    const MouseButton button = ButtonOf(message);
+    auto local = [](Control* c, POINT q) { return POINT{q.x - c->Left(), q.y - c->Top()}; };
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+        GraphicControl* target = GraphicControlAt(p);
+        if (!target || !target->Enabled()) return false;
+        const bool dbl = message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
+        if (button == MouseButton::Left) {
+            ::SetCapture(hwnd_);
+            mouseCapture_ = target;
+            pressed_ = dbl ? nullptr : target;
+        }
+        if (dbl && button == MouseButton::Left) target->DblClick();
+        const POINT q = local(target, p);
+        target->MouseDown(button, shift | (dbl ? kDouble : 0), q.x, q.y);
+        return true;
+    }
+    case WM_MOUSEMOVE: {
+        GraphicControl* target = mouseCapture_ ? mouseCapture_ : GraphicControlAt(p);
+        if (!target) return false;
+        const POINT q = local(target, p);
+        target->MouseMove(shift, q.x, q.y);
+        return true;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        GraphicControl* target = button == MouseButton::Left && mouseCapture_ ? mouseCapture_ : GraphicControlAt(p);
+        if (button == MouseButton::Left) {
+            GraphicControl* clicked = pressed_;
+            pressed_ = nullptr;
+            mouseCapture_ = nullptr;
+            if (::GetCapture() == hwnd_) ::ReleaseCapture();
+            if (target && clicked == target) {
+                const RECT r = target->BoundsRect();
+                if (::PtInRect(&r, p)) target->Click();
+            }
+        }
+        if (!target) return false;
+        const POINT q = local(target, p);
+        target->MouseUp(button, shift, q.x, q.y);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void Form::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    const RECT& area = ps.rcPaint;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width > 0 && height > 0) {
+        MemoryDc buffer(::CreateCompatibleDC(dc));
+        BitmapHandle pixels(::CreateCompatibleBitmap(dc, width, height));
+        {
+            ScopedSelect select(buffer.Get(), pixels.Get());
+            ::SetViewportOrgEx(buffer.Get(), -area.left, -area.top, nullptr);
+            ::FillRect(buffer.Get(), &area, brush_.Get());
+            for (Control* c : controls_) {
+                auto* g = dynamic_cast<GraphicControl*>(c);
+                RECT r = c->BoundsRect(), overlap;
+                if (!g || !g->Visible() || !::IntersectRect(&overlap, &r, &area)) continue;
+                const int saved = ::SaveDC(buffer.Get());
+                ::IntersectClipRect(buffer.Get(), r.left, r.top, r.right, r.bottom);
+                g->Paint(buffer.Get());
+                ::RestoreDC(buffer.Get(), saved);
+            }
+            ::SetViewportOrgEx(buffer.Get(), 0, 0, nullptr);
+            ::BitBlt(dc, area.left, area.top, width, height, buffer.Get(), 0, 0, SRCCOPY);
+        }
+    }
+    ::EndPaint(hwnd_, &ps);
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<Form*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        Application::Get().HandleException();
+        return 0;
+    }
+}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefaultHandling(message, wParam, lParam);
+}
+
+LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_COMMAND:
+        if (lParam) {
+            for (Control* c : controls_)
+                if (auto* w = dynamic_cast<WinControl*>(c); w && w->Handle() == reinterpret_cast<HWND>(lParam)) {
+                    w->Command(HIWORD(wParam));
+                    return 0;
+                }
+        }
+        break;
+    case WM_TIMER:
+        for (Timer* t : timers_)
+            if (t->id_ == wParam) {
+                t->Tick();
+                return 0;
+            }
+        break;
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        char cls[16] = "";
+        ::GetClassNameA(reinterpret_cast<HWND>(lParam), cls, sizeof cls);
+        if (lstrcmpiA(cls, "Edit") == 0) break;
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), colour_);
+        ::SetTextColor(reinterpret_cast<HDC>(wParam), font_.colour);
+        return reinterpret_cast<LRESULT>(brush_.Get());
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else if (!HIWORD(wParam)) {
+            if (lastFocus_ && ::IsWindow(lastFocus_) && ::IsWindowVisible(lastFocus_) && ::IsWindowEnabled(lastFocus_))
+                ::SetFocus(lastFocus_);
+            else
+                FocusFirstControl();
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == hwnd_ && LOWORD(lParam) == HTCLIENT) {
+            POINT p;
+            ::GetCursorPos(&p);
+            ::ScreenToClient(hwnd_, &p);
+            GraphicControl* g = GraphicControlAt(p);
+            if (g && g->Cursor()) {
+                ::SetCursor(g->Cursor());
+                return TRUE;
+            }
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        mouseCapture_ = nullptr;
+        pressed_ = nullptr;
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        if (RouteMouse(message, wParam, lParam)) return 0;
+        break;
+    default:
+        break;
+    }
+    return ::DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+}  // namespace tk

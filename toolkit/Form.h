@@ -1,0 +1,153 @@
+// A top-level window built from its layout. A derived form names its
+// control fields and its handlers in its constructor; Create() loads the
+// layout, makes the window and the controls, fills the fields, attaches the
+// handlers by name and runs OnCreate.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Control.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Layout.h"
+#include "toolkit/Text.h"
+
+namespace tk {
+
+class Timer;
+
+class Form : public Component {
+public:
+    explicit Form(std::string layoutFile);
+    ~Form() override;
+
+    void Create();
+    HWND Handle() const { return hwnd_; }
+
+    void Show();
+    void Hide();
+    bool Visible() const;
+    void BringToFront();
+    // Closes as the user's close does: a modal form ends its modal run; any
+    // other form passes its close query, then its close handler, then hides
+    // (the main form ends the application instead).
+    void Close();
+    bool CloseQuery();
+    // Shows the form modally: every other form of the application is
+    // disabled until the modal result is set. Returns the modal result.
+    int ShowModal();
+    bool Modal() const { return modal_; }
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+
+    std::string Caption() const;
+    void SetCaption(const std::string& caption);
+    RECT WindowRect() const;
+    void MoveTo(int left, int top);
+
+    const std::vector<Control*>& Controls() const { return controls_; }
+    Component* FindComponent(const std::string& name) const;
+    // The windowed control with the focus, if it is one of ours.
+    WinControl* ActiveControl() const;
+    HFONT FontFor(const FontSpec& spec);
+    const FontSpec& Font() const { return font_; }
+    COLORREF Colour() const { return colour_; }
+    HBRUSH ColourBrush() const { return brush_.Get(); }
+
+    // Enter and Escape offered to the controls (see Control::DialogKey).
+    // Returns true when a control took the key.
+    bool PreviewKey(const MSG& message);
+
+    NotifyEvent OnCreate, OnDestroy, OnShow;
+    CloseQueryEvent OnCloseQuery;
+    CloseEvent OnClose;
+
+    void Load(const LayoutNode& node) override;
+    void AttachEvent(const std::string& event, const AnyHandler& handler) override;
+
+protected:
+    // Called from the derived constructor: the layout's component of that name
+    // goes into the field.
+    template <typename T>
+    void Field(const char* name, T*& field) {
+        binders_.push_back([this, name, &field] { field = FindAs<T>(name); });
+    }
+    // Handlers by name, as member functions of the derived form.
+    template <typename F>
+    void Handler(const char* name, void (F::*method)(Component*)) {
+        handlers_[name] = NotifyEvent([this, method](Component* s) { (static_cast<F*>(this)->*method)(s); });
+    }
+    template <typename F>
+    void Handler(const char* name, void (F::*method)(Component*, MouseButton, ShiftState, int, int)) {
+        handlers_[name] = MouseEvent([this, method](Component* s, MouseButton b, ShiftState sh, int x, int y) {
+            (static_cast<F*>(this)->*method)(s, b, sh, x, y);
+        });
+    }
+    template <typename F>
+    void Handler(const char* name, void (F::*method)(Component*, ShiftState, int, int)) {
+        handlers_[name] = MouseMoveEvent(
+            [this, method](Component* s, ShiftState sh, int x, int y) { (static_cast<F*>(this)->*method)(s, sh, x, y); });
+    }
+    template <typename F>
+    void Handler(const char* name, void (F::*method)(Component*, bool&)) {
+        handlers_[name] = CloseQueryEvent([this, method](Component* s, bool& c) { (static_cast<F*>(this)->*method)(s, c); });
+    }
+    template <typename F>
+    void Handler(const char* name, void (F::*method)(Component*, CloseAction&)) {
+        handlers_[name] =
+            CloseEvent([this, method](Component* s, CloseAction& a) { (static_cast<F*>(this)->*method)(s, a); });
+    }
+
+    // Every message of the form's window comes here; derived forms handle
+    // their own and pass the rest to DefaultHandling.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
+    // Extended styles a form adds to what its frame gives.
+    virtual DWORD ExtraExStyle() const { return 0; }
+    // The window that owns this form's window (nullptr: none).
+    virtual HWND OwnerWindow() const { return nullptr; }
+
+private:
+    template <typename T>
+    T* FindAs(const char* name) const {
+        T* typed = dynamic_cast<T*>(FindComponent(name));
+        if (!typed) throw Error(Format("Layout %s has no component %s of the expected kind", layoutFile_.c_str(), name));
+        return typed;
+    }
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateWindowFromLayout(const LayoutNode& layout);
+    void CreateComponents(const LayoutNode& layout);
+    void Paint();
+    GraphicControl* GraphicControlAt(POINT p) const;
+    bool RouteMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    void FocusFirstControl();
+    void CloseModal();
+
+    std::string layoutFile_;
+    HWND hwnd_ = nullptr;  // ours: destroyed in the destructor
+    std::vector<std::unique_ptr<Component>> components_;  // layout order
+    std::vector<Control*> controls_;                      // the visible ones, layout order
+    std::vector<Timer*> timers_;
+    std::vector<std::function<void()>> binders_;
+    std::map<std::string, AnyHandler> handlers_;
+    std::map<FontSpec, tk::Font> fonts_;
+    FontSpec font_;
+    COLORREF colour_ = ::GetSysColor(COLOR_BTNFACE);
+    Brush brush_;
+    Icon icon_, smallIcon_;
+    std::string border_ = "sizeable";
+    bool centred_ = true;
+    int clientWidth_ = 0, clientHeight_ = 0;
+    bool modal_ = false;
+    int modalResult_ = mrNone;
+    bool shownOnce_ = false;
+    GraphicControl* mouseCapture_ = nullptr;  // graphic control holding the mouse
+    GraphicControl* pressed_ = nullptr;       // graphic control a left press landed on
+    HWND lastFocus_ = nullptr;                // focus to give back on activation
+};
+
+}  // namespace tk
