@@ -72,8 +72,9 @@ TEST_F(InstallTest, WindowsDirectoryThatDoesNotExistReportsTheToolMissing) {
 TEST(Win2DosName, ShortensEveryExistingPathWhateverItsLength) {
     ScratchFolder scratch;
     std::string path = scratch.Path();
-    // Deeper than the 124 characters an old fixed buffer could hold.
-    while (path.size() < 300) {
+    // Longer than a fixed buffer of 124 characters would hold (and within
+    // what the ANSI functions take for a folder).
+    while (path.size() < 200) {
         path += "a rather long folder name\\";
         ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path;
     }

@@ -43,6 +43,7 @@ void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
 RunningProgram::RunningProgram(const std::string& folder) : folder_(folder) {
     const std::string exe = folder + "QuendrixOmbrelo.exe";
     if (!::CreateHardLinkA(exe.c_str(), QUENDRIX_EXE, nullptr)) ::CopyFileA(QUENDRIX_EXE, exe.c_str(), FALSE);
+    ::DeleteFileA((folder + "shell.log").c_str());
     ::SetEnvironmentVariableA("QUENDRIX_SHELL_LOG", (folder + "shell.log").c_str());
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
