@@ -12,7 +12,6 @@
 #include "toolkit/Resources.h"
 
 TForm1* Form1 = nullptr;
-std::string ToolFolder;
 bool Converting = false;
 
 namespace {
@@ -77,15 +76,7 @@ TForm1::TForm1() : Form("tform1.json") {
     Handler("FormCloseQuery", &TForm1::FormCloseQuery);
 }
 
-std::string TForm1::Win2DosName(const std::string& path) {
-    const DWORD needed = ::GetShortPathNameA(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
-    std::string buffer(needed, '\0');
-    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), needed);
-    if (length == 0 || length >= needed) return path;
-    buffer.resize(length);
-    return buffer;
-}
+std::string TForm1::Win2DosName(const std::string& path) { return tk::ShortPathName(path); }
 
 void TForm1::FormCreate(tk::Component*) {
     const std::string settings = tk::ProgramFolder() + kSettingsFile;

@@ -40,6 +40,16 @@ std::string ProgramFolder() {
 
 void SetProgramFolderForTesting(const std::string& folder) { FolderOverride() = folder; }
 
+std::string ShortPathName(const std::string& path) {
+    const DWORD needed = ::GetShortPathNameA(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::string buffer(needed, '\0');
+    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), needed);
+    if (length == 0 || length >= needed) return path;
+    buffer.resize(length);
+    return buffer;
+}
+
 bool FileExists(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

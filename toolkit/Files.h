@@ -17,6 +17,10 @@ bool FileExists(const std::string& path);
 // True when the attribute query succeeds and names a folder.
 bool DirectoryExists(const std::string& path);
 
+// The short (8.3) form of a path that exists; the path itself when the
+// system has no short form for it.
+std::string ShortPathName(const std::string& path);
+
 // The whole content of a file; nothing when the file cannot be opened.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 

@@ -1,0 +1,135 @@
+// The converter tool: its command line, the lines it prints, and the runner
+// that starts it as a hidden process with its console on a pipe.
+//
+// The tool is FFmpeg, installed as "nnn.exe". Two generations of its output
+// are understood: the older one prints its position as "time=83.2", the
+// current one as "time=00:01:23.20"; both print "  Duration: 00:01:23.20"
+// (or "  Duration: N/A") before the first status line.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+
+// ---- The command line -------------------------------------------------------
+
+inline constexpr char kToolSwitches[] =
+    " -vcodec mpeg4 -vtag divx -qscale 6 -b 320000 -acodec mp3 -ac 2 -ar 44100 -ab 128000 -f avi ";
+
+// One argument written so that the tool's runtime (the rules of
+// CommandLineToArgvW) reads it back unchanged: as it is when it is not empty
+// and holds no blank, tab, line end or quote; otherwise between quotes, each
+// quote escaped by a backslash and the backslashes in front of a quote or of
+// the closing quote doubled.
+std::string QuoteArgument(const std::string& argument);
+
+// "<toolFolder>nnn.exe -i <source> <switches> <output>", each path quoted
+// where it has to be; toolFolder ends with a backslash.
+std::string ToolCommandLine(const std::string& toolFolder, const std::string& source, const std::string& output);
+
+// ---- What the tool prints -----------------------------------------------------
+
+// True once the output holds what ends the wait at the start of a run: a
+// duration line whose value is complete, or the tool's word that the input
+// is not media ("Unknown format", "Invalid data found when processing input").
+bool HasStartupMarker(const std::string& output);
+
+// The value of the first duration line up to its whole seconds: "01:02:03"
+// of "  Duration: 01:02:03.4, start: ...", "N/A" when the tool printed that,
+// "00:00:00" when there is no duration line. A duration line begins its line
+// (after blanks), so a title or file name holding "Duration: " does not count.
+std::string DurationText(const std::string& output);
+
+// The last position the tool printed, up to its whole seconds: "83" of
+// "time=83.2", "00:01:23" of "time=00:01:23.20"; "0" before the first status
+// line. A position cut off by the end of the output (the rest has not been
+// read yet) gives way to the one before it.
+std::string TimeText(const std::string& output);
+
+// "hh:mm:ss" (two or more digits of hours) in seconds; 0 for any other text.
+int ClockSeconds(const std::string& text);
+
+// A time text in whole seconds: "83" or "00:01:23" give 83; 0 for any other
+// text (such as "N/A" or a negative position).
+int PositionSeconds(const std::string& text);
+
+// Every NUL byte turned into a space.
+void ReplaceNuls(std::string& bytes);
+
+// ---- The runner ---------------------------------------------------------------
+
+inline constexpr char kPipeFailure[] = "Can not create a pipe for STDOUT!";
+inline constexpr char kCreateProcessFailure[] = "CreateProcess error!";
+
+// RunTool could not start the tool; the text is one of the two messages
+// above, which the program shows before it ends.
+class ToolStartFailure : public tk::Error {
+public:
+    using tk::Error::Error;
+};
+
+// Runs the tool, one run at a time, and collects what it prints.
+//
+// Threads: the worker calls RunTool and the first ReadOutput of a run; the
+// UI thread polls with PollOutput. Every drain of the pipe and every look at
+// the collected text happens under one lock, so any thread may call any
+// operation. Waiting is done outside the lock in 100 ms pauses.
+class Tmpegconverter {
+public:
+    Tmpegconverter() = default;
+    // Releases the handles of a run still held; the tool itself is left to
+    // end by itself.
+    ~Tmpegconverter() = default;
+    Tmpegconverter(const Tmpegconverter&) = delete;
+    Tmpegconverter& operator=(const Tmpegconverter&) = delete;
+
+    // Starts a run: clears the output and Finished, starts the tool hidden
+    // with its standard output and error on a pipe, and returns at once.
+    // Throws ToolStartFailure when the pipe or the process cannot be made.
+    void RunTool(const std::string& commandLine);
+
+    // Drains the pipe, then waits in 100 ms steps (draining after each) until
+    // the output holds the duration line or the not-media message, or the
+    // tool has ended. Returns at once when no run is in progress.
+    void ReadOutput();
+
+    // Drains the pipe once and notes whether the tool has ended; never waits.
+    // The drain that notices the end takes what the tool printed last and
+    // releases the run's pipe and process; nothing is read after that.
+    void PollOutput();
+
+    // The texts asked for (see DurationText and TimeText); "00:00:00" and
+    // "0" for those not asked for.
+    void ParseOutput(bool wantDuration, bool wantTime, std::string& durationText, std::string& timeText) const;
+    std::string GetDuration() const;
+    // The position reached, in whole seconds (tenths dropped).
+    int GetTime() const;
+    // "hh:mm:ss" in seconds; 0 for "N/A" or any other text.
+    int TimeToSeconds(const std::string& text) const { return ClockSeconds(text); }
+
+    // True once a drain has seen the tool of the current run end (or it could
+    // not be started); false from RunTool on.
+    bool Finished() const { return finished_; }
+    // Everything read during the current run, NUL bytes as spaces.
+    std::string Output() const;
+    std::string CommandLine() const;
+    // STILL_ACTIVE (259) until the end of the run has been seen.
+    DWORD ExitCode() const;
+
+private:
+    void DrainLocked();
+
+    mutable std::mutex lock_;  // guards everything below but finished_
+    std::atomic<bool> finished_{false};
+    tk::Handle readPipe_;  // ours; the read end, until the end of the run is seen
+    tk::Handle process_;   // ours; the tool's process, until the end of the run is seen
+    DWORD exitCode_ = STILL_ACTIVE;
+    std::string commandLine_;
+    std::string output_;
+    bool markerSeen_ = false;  // output_ holds a start-up marker
+};
