@@ -5,6 +5,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 
 namespace tk {
@@ -139,6 +140,8 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
                                           DWORD_PTR data) {
     auto* self = reinterpret_cast<WinControl*>(data);
     try {
+        if (self->trackPointer_ && (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE))
+            self->TrackPointer(message, lParam);
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         Application::Get().HandleException();
@@ -200,6 +203,53 @@ LRESULT WinControl::HandleOwnMouse(UINT message, WPARAM wParam, LPARAM lParam, b
     }
 }
 
+void WinControl::TrackPointer(UINT message, LPARAM lParam) {
+    bool over = false;
+    if (message == WM_MOUSEMOVE) {
+        over = PointOnShape(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (over) {
+            // Armed at every move: capture changes may end a tracking.
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd_, 0};
+            ::TrackMouseEvent(&track);
+        }
+    }
+    if (over == pointerInside_) return;
+    pointerInside_ = over;
+    if (over) MouseEnter();
+    else MouseLeave();
+}
+
+bool WinControl::PointOnShape(POINT client) const {
+    RECT area;
+    ::GetClientRect(hwnd_, &area);
+    if (!::PtInRect(&area, client)) return false;
+    Region shape(::CreateRectRgn(0, 0, 0, 0));
+    if (::GetWindowRgn(hwnd_, shape.Get()) == ERROR) return true;  // no region: the whole window
+    // The region is in window coordinates.
+    RECT window;
+    ::GetWindowRect(hwnd_, &window);
+    ::ClientToScreen(hwnd_, &client);
+    return ::PtInRegion(shape.Get(), client.x - window.left, client.y - window.top) != FALSE;
+}
+
+void WinControl::HandleNeeded() {
+    if (!hwnd_ && Owner() && Owner()->Handle()) Realize();
+}
+
+void WinControl::PaintCycle(const std::function<void()>& draw) {
+    PAINTSTRUCT ps;
+    paintDc_ = ::BeginPaint(hwnd_, &ps);
+    try {
+        draw();
+    } catch (...) {
+        paintDc_ = nullptr;
+        ::EndPaint(hwnd_, &ps);
+        throw;
+    }
+    paintDc_ = nullptr;
+    ::EndPaint(hwnd_, &ps);
+}
+
 void WinControl::ApplyFont(HFONT font) { ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
 
 bool WinControl::Focused() const { return hwnd_ && ::GetFocus() == hwnd_; }
@@ -230,6 +280,25 @@ void WinControl::SetEnabled(bool enabled) {
 
 void WinControl::Invalidate() {
     if (hwnd_) ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+// --- Canvas ------------------------------------------------------------------
+
+Canvas::Canvas(WinControl& control) {
+    if (control.paintDc_) {
+        hwnd_ = control.hwnd_;
+        dc_ = control.paintDc_;
+        return;
+    }
+    control.HandleNeeded();
+    hwnd_ = control.hwnd_;
+    if (!hwnd_) return;
+    dc_ = ::GetDC(hwnd_);
+    windowDc_ = dc_ != nullptr;
+}
+
+Canvas::~Canvas() {
+    if (windowDc_) ::ReleaseDC(hwnd_, dc_);
 }
 
 }  // namespace tk

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "toolkit/Events.h"
@@ -75,6 +76,10 @@ public:
     virtual bool IsWindowed() const { return false; }
     virtual void Invalidate();
 
+    // A notification that one control sends to all controls of its form
+    // (Form::Broadcast). A non-zero result stops the broadcast.
+    virtual LRESULT HandleBroadcast(UINT message, WPARAM wParam, LPARAM lParam) { return 0; }
+
     void Load(const LayoutNode& node) override;
     void AttachEvent(const std::string& event, const AnyHandler& handler) override;
 
@@ -119,6 +124,12 @@ public:
     // WM_COMMAND notifications from the control's own native window.
     virtual void Command(WORD code) {}
 
+    // Makes the native window now if it does not exist yet and the form's does.
+    void HandleNeeded();
+    // The pointer is over the window, as the last enter and leave said
+    // (only for controls that track the pointer).
+    bool PointerInside() const { return pointerInside_; }
+
 protected:
     WinControl() = default;
     // Makes the native child window and subclasses it.
@@ -130,14 +141,48 @@ protected:
     // releasing the mouse as the toolkit's own controls do.
     LRESULT HandleOwnMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void ApplyFont(HFONT font);
+    // Runs `draw` inside a paint cycle of the window (BeginPaint..EndPaint);
+    // a Canvas made meanwhile draws with the paint DC.
+    void PaintCycle(const std::function<void()>& draw);
+
+    // Pointer tracking, for controls that set trackPointer_: the pointer
+    // coming onto the window's shape (its region, if it has one) raises
+    // MouseEnter; leaving it raises MouseLeave. Outside moves come while the
+    // mouse is captured; otherwise TrackMouseEvent reports the leave.
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    bool trackPointer_ = false;
 
     bool tabStop_ = false;
     bool clicked_ = false;  // a left press on this control awaits its release
 
 private:
+    friend class Canvas;
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
-    HWND hwnd_ = nullptr;  // a child of the form's window; destroyed with it or by us
+    void TrackPointer(UINT message, LPARAM lParam);
+    bool PointOnShape(POINT client) const;
+    HWND hwnd_ = nullptr;     // a child of the form's window; destroyed with it or by us
+    HDC paintDc_ = nullptr;   // during PaintCycle only; BeginPaint's
+    bool pointerInside_ = false;
+};
+
+// Drawing on a windowed control's own window, inside its paint cycle (the
+// paint DC) or outside it (the window's DC; the window is made first if it
+// does not exist yet).
+class Canvas {
+public:
+    explicit Canvas(WinControl& control);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    // nullptr when the control has no window and cannot have one yet.
+    HDC Dc() const { return dc_; }
+
+private:
+    HWND hwnd_ = nullptr;
+    HDC dc_ = nullptr;
+    bool windowDc_ = false;  // ours to release
 };
 
 ShiftState ShiftFromKeys(WPARAM keys);

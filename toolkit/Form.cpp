@@ -1,5 +1,6 @@
 #include "toolkit/Form.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -334,6 +335,29 @@ void Form::FocusFirstControl() {
         if (!best || order < bestOrder) best = w;
     }
     if (best) best->SetFocus();
+}
+
+LRESULT Form::Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
+    for (Control* c : controls_)
+        if (const LRESULT result = c->HandleBroadcast(message, wParam, lParam)) return result;
+    return 0;
+}
+
+void Form::AddHint(WinControl& control) {
+    if (control.Hint().empty() || !control.Handle()) return;
+    if (!hints_) {
+        hints_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+        if (!hints_) throw Error("Cannot create the hint window");
+    }
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.Handle());
+    tool.lpszText = const_cast<char*>(control.Hint().c_str());
+    ::SendMessageA(hints_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 bool Form::PreviewKey(const MSG& msg) {

@@ -58,6 +58,13 @@ public:
     COLORREF Colour() const { return colour_; }
     HBRUSH ColourBrush() const { return brush_.Get(); }
 
+    // Hands a notification to every control in the form's order until one
+    // returns non-zero (see Control::HandleBroadcast); returns that result.
+    LRESULT Broadcast(UINT message, WPARAM wParam, LPARAM lParam);
+    // Shows the control's hint in a tooltip while the pointer rests on its
+    // window (nothing for an empty hint).
+    void AddHint(WinControl& control);
+
     // Enter and Escape offered to the controls (see Control::DialogKey).
     // Returns true when a control took the key.
     bool PreviewKey(const MSG& message);
@@ -148,6 +155,7 @@ private:
     GraphicControl* mouseCapture_ = nullptr;  // graphic control holding the mouse
     GraphicControl* pressed_ = nullptr;       // graphic control a left press landed on
     HWND lastFocus_ = nullptr;                // focus to give back on activation
+    HWND hints_ = nullptr;                    // tooltip window; owned by hwnd_, destroyed with it
 };
 
 }  // namespace tk
