@@ -150,17 +150,14 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     // The tool gets the write end only; our read end stays with us, so the
     // pipe breaks when the tool (and whatever it started) has ended.
     ::SetHandleInformation(readPipe.Get(), HANDLE_FLAG_INHERIT, 0);
-    // Its standard input reads nothing: the tool looks there for key commands
-    // ("q" stops it), and must never find its own output there.
-    tk::FileHandle input(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                       OPEN_EXISTING, 0, nullptr));
 
     STARTUPINFOA startup{};
     ::GetStartupInfoA(&startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = input ? input.Get() : writePipe.Get();
+    // Standard input too: reading it yields nothing.
+    startup.hStdInput = writePipe.Get();
     startup.hStdOutput = writePipe.Get();
     startup.hStdError = writePipe.Get();
 
@@ -175,7 +172,7 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     std::lock_guard<std::mutex> hold(lock_);
     readPipe_ = std::move(readPipe);
     process_.Reset(started.hProcess);
-    // writePipe and input close here: the tool holds the only copies now.
+    // writePipe closes here: the tool holds the only write end now.
 }
 
 void Tmpegconverter::ReadOutput() {

@@ -1,0 +1,141 @@
+// Conversion with the shipped tool (FFmpeg 4.1 for Windows) under Wine.
+// Started by real_tool_test.sh, which makes the clips with the native ffmpeg,
+// names the folders in the environment, and afterwards checks the AVI files
+// left in the output folder with ffprobe.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conversion/Unit2.h"
+#include "support/TestSupport.h"
+#include "toolkit/Files.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::FlushEvents;
+using testing_support::WaitFor;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+class RealToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        toolFolder_ = Environment("QUENDRIX_REAL_TOOL_FOLDER");
+        clips_ = Environment("QUENDRIX_REAL_CLIPS");
+        out_ = Environment("QUENDRIX_REAL_OUT");
+        seconds_ = std::atoi(Environment("QUENDRIX_REAL_CLIP_SECONDS").c_str());
+        if (toolFolder_.empty() || clips_.empty() || out_.empty() || seconds_ <= 0)
+            GTEST_SKIP() << "run by real_tool_test.sh";
+        ASSERT_TRUE(Exists(toolFolder_ + "nnn.exe")) << toolFolder_;
+    }
+
+    std::string toolFolder_, clips_, out_;
+    int seconds_ = 0;
+};
+
+TEST_F(RealToolTest, WorkerConvertsClipsAndPercentFollowsTheTool) {
+    ToolFolder = tk::ShortPathName(toolFolder_);
+    SetFatalEndForTesting([](const std::string& message) { ADD_FAILURE() << message; });
+    auto converter = std::make_shared<Tmpegconverter>();
+    auto* worker = new TMyThread(converter);
+    worker->Start();
+
+    const std::pair<std::string, std::string> jobs[] = {
+        {clips_ + "clip.mp4", "clip.AVI"},
+        {clips_ + "dir with blanks [x]\\my clip (1) [b].mp4", "blanks.AVI"},
+    };
+    for (const auto& [source, name] : jobs) {
+        SCOPED_TRACE(source);
+        ASSERT_TRUE(Exists(source));
+        const std::string temp = out_ + "temp_2953.avi";
+        worker->SourcePath = source;
+        worker->TempPath = temp;
+        worker->JobRequested = true;
+        std::vector<int> seen;
+        const DWORD end = ::GetTickCount() + 300000;
+        while (worker->JobRequested && ::GetTickCount() < end) {
+            FlushEvents(250);
+            if (!worker->Idle) {
+                worker->SyncProgress();
+                seen.push_back(worker->Percent);
+            }
+        }
+        ASSERT_FALSE(worker->JobRequested) << "the job was reported done";
+        EXPECT_EQ(converter->CommandLine(), TMyThread::BuildCommandLine(source, temp));
+        EXPECT_EQ(converter->ExitCode(), 0u) << converter->Output();
+        EXPECT_EQ(DurationSeconds, seconds_) << converter->Output();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_GE(seen.back(), 98) << "the last percentage seen";
+        EXPECT_LE(seen.back(), 101) << "the last percentage seen";
+        int between = 0;
+        for (size_t i = 0; i < seen.size(); ++i) {
+            between += seen[i] > 0 && seen[i] < 98;
+            if (i > 0) {
+                EXPECT_LE(seen[i - 1], seen[i]) << "at poll " << i;
+            }
+        }
+        EXPECT_GE(between, 1) << "progress seen while the tool ran";
+        std::string percents;
+        for (const int p : seen) percents += std::to_string(p) + " ";
+        std::printf("%s: percentages seen: %s\n", name.c_str(), percents.c_str());
+        ASSERT_TRUE(::MoveFileA(temp.c_str(), (out_ + name).c_str())) << "the tool wrote " << temp;
+    }
+
+    worker->Terminate();
+    EXPECT_TRUE(WaitFor([&] { return worker->WaitFor(0); }, 5000));
+    delete worker;
+    SetFatalEndForTesting(nullptr);
+    ToolFolder.clear();
+}
+
+TEST_F(RealToolTest, RunnerConvertsWithQuotedLongPaths) {
+    const std::string source = clips_ + "dir with blanks [x]\\my clip (1) [b].mp4";
+    const std::string outFolder = out_ + "out with blanks [y]\\";
+    ASSERT_TRUE(::CreateDirectoryA(outFolder.c_str(), nullptr));
+    const std::string temp = outFolder + "temp 2953.avi";
+    const std::string commandLine = ToolCommandLine(toolFolder_, source, temp);
+    ASSERT_NE(commandLine.find('"'), std::string::npos) << "the paths need quotes: " << commandLine;
+
+    Tmpegconverter runner;
+    runner.RunTool(commandLine);
+    runner.ReadOutput();
+    EXPECT_EQ(runner.TimeToSeconds(runner.GetDuration()), seconds_) << runner.Output();
+    const DWORD end = ::GetTickCount() + 300000;
+    while (!runner.Finished() && ::GetTickCount() < end) {
+        ::Sleep(250);
+        runner.PollOutput();
+    }
+    ASSERT_TRUE(runner.Finished());
+    EXPECT_EQ(runner.ExitCode(), 0u) << runner.Output();
+    EXPECT_GE(PercentOf(runner.GetTime(), seconds_), 98) << runner.Output();
+    ASSERT_TRUE(::MoveFileA(temp.c_str(), (out_ + "quoted.AVI").c_str())) << runner.Output();
+}
+
+TEST_F(RealToolTest, InputThatIsNotMediaEndsTheWaitWithoutDuration) {
+    const std::string source = out_ + "notes.mp4";
+    testing_support::WriteBytes(source, std::string(4096, 'x'));
+    Tmpegconverter runner;
+    runner.RunTool(ToolCommandLine(toolFolder_, tk::ShortPathName(source), out_ + "never.avi"));
+    runner.ReadOutput();
+    EXPECT_NE(runner.Output().find("Invalid data found when processing input"), std::string::npos)
+        << runner.Output();
+    EXPECT_EQ(runner.TimeToSeconds(runner.GetDuration()), 0);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            runner.PollOutput();
+            return runner.Finished();
+        },
+        30000));
+    EXPECT_FALSE(Exists(out_ + "never.avi"));
+    ::DeleteFileA(source.c_str());
+}
+
+}  // namespace
