@@ -827,6 +827,13 @@ TEST_F(ImageButtonTest, OverlaysAreDrawnOverThePicture) {
     b.SetFocusedBitmap(Blocked(65, 57, RECT{20, 20, 40, 40}, white));
     auto screenAt = [&](int x, int y) { return Screenshot(b).Pixel(x, y); };
 
+    // UpBitmap is held, never drawn: a wholly black one changes nothing.
+    b.SetUpBitmap(Blocked(65, 57, RECT{0, 0, 65, 57}, black));
+    EXPECT_EQ(b.UpBitmap().Pixel(0, 0), black);
+    FlushEvents();
+    EXPECT_EQ(screenAt(35, 35), none.Pixel(35, 35));
+    ExpectShape(b, none, kMagenta, "with an UpBitmap");
+
     b.SetFocus();
     FlushEvents();
     EXPECT_TRUE(WaitFor([&] { return screenAt(35, 35) == white; }, 2000));
