@@ -142,13 +142,18 @@ void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
     if (!unexpected.empty()) Synchronize([&] { tk::Application::Get().ShowError(unexpected); });
 
     // A started tool is never left behind: the next job must not start while
-    // it still writes. The progress window's polls notice its end; once the
-    // worker has been asked to stop nobody polls any more, so it looks itself.
+    // it still writes. Besides the progress window's polls the worker looks
+    // itself, so the job is reported soon after the tool's end (and also when
+    // nobody polls any more at shut-down).
     if (started) {
         while (!converter_->Finished()) {
             ::Sleep(kToolEndPause);
-            if (Terminated()) converter_->PollOutput();
+            converter_->PollOutput();
         }
     }
-    Synchronize([this] { JobDone(); });
+    // Percent ends at the tool's last position, whichever drain took it.
+    Synchronize([this, started] {
+        if (started) UpdateProgress();
+        JobDone();
+    });
 }

@@ -69,6 +69,7 @@ TEST_F(RealToolTest, WorkerConvertsClipsAndPercentFollowsTheTool) {
             }
         }
         ASSERT_FALSE(worker->JobRequested) << "the job was reported done";
+        seen.push_back(worker->Percent);  // as the job ended
         EXPECT_EQ(converter->CommandLine(), TMyThread::BuildCommandLine(source, temp));
         EXPECT_EQ(converter->ExitCode(), 0u) << converter->Output();
         EXPECT_EQ(DurationSeconds, seconds_) << converter->Output();

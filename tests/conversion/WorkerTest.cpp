@@ -61,6 +61,7 @@ protected:
             }
         }
         EXPECT_FALSE(worker_->JobRequested) << "the job was reported done";
+        seen.push_back(worker_->Percent);  // as the job ended
         return seen;
     }
     std::string TempPath(const char* folder) {
