@@ -75,10 +75,11 @@ public:
 
 // Runs the tool, one run at a time, and collects what it prints.
 //
-// Threads: the worker calls RunTool and the first ReadOutput of a run; the
-// UI thread polls with PollOutput. Every drain of the pipe and every look at
-// the collected text happens under one lock, so any thread may call any
-// operation. Waiting is done outside the lock in 100 ms pauses.
+// Threads: the worker calls RunTool and the first ReadOutput of a run and
+// then polls for the tool's end; the UI thread polls for progress. Every
+// drain of the pipe and every look at the collected text happens under one
+// lock, so any thread may call any operation. Waiting is done outside the
+// lock, in 100 ms pauses.
 class Tmpegconverter {
 public:
     Tmpegconverter() = default;

@@ -84,7 +84,8 @@ struct WorkerRun {
     double done;       // hand-over to the worker's report
     double seenByTick; // hand-over to the first timer tick that finds the worker idle
     double cpu;        // CPU seconds of this process over `done`
-    int lastPercent;
+    int lastPolled;    // Percent at the last timer poll
+    int final;         // Percent as the job ended
 };
 
 WorkerRun RunThroughWorker(TMyThread& worker, const std::string& source, const std::string& temp) {
@@ -101,12 +102,13 @@ WorkerRun RunThroughWorker(TMyThread& worker, const std::string& source, const s
         if (!worker.JobRequested && run.done == 0) {
             run.done = Seconds() - start;
             run.cpu = ProcessCpu() - cpuStart;
+            run.final = worker.Percent;
         }
         if (Seconds() < tick) continue;
         tick += 1.0;
         if (!worker.Idle) {
             worker.SyncProgress();
-            run.lastPercent = worker.Percent;
+            run.lastPolled = worker.Percent;
         } else if (run.done > 0) {
             run.seenByTick = Seconds() - start;
             return run;
@@ -148,9 +150,9 @@ int main() {
         ::DeleteFileA(temp.c_str());
         const WorkerRun run = RunThroughWorker(*worker, clip, temp);
         std::printf("round %d: bare tool %.2f s (own CPU %.0f ms); worker path %.2f s to its report, "
-                    "%.2f s to the tick that sees it, last percent %d, own CPU %.0f ms\n",
-                    round, bareSeconds, std::max(0.0, bareCpu) * 1000, run.done, run.seenByTick, run.lastPercent,
-                    std::max(0.0, run.cpu) * 1000);
+                    "%.2f s to the tick that sees it, percent %d at the last poll and %d at the end, own CPU %.0f ms\n",
+                    round, bareSeconds, std::max(0.0, bareCpu) * 1000, run.done, run.seenByTick, run.lastPolled,
+                    run.final, std::max(0.0, run.cpu) * 1000);
         bare.push_back(bareSeconds);
         done.push_back(run.done);
         seen.push_back(run.seenByTick);
