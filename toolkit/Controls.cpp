@@ -70,7 +70,7 @@ void Label::SetCaption(const std::string& caption) {
 
 void Label::FitToText() {
     if (!autoSize_ || !Owner() || !Owner()->Handle()) return;
-    WindowDc screen(nullptr);
+    WindowDc screen(Owner()->Handle());
     ScopedSelect font(screen.Get(), Owner()->FontFor(font_));
     RECT r{0, 0, wordWrap_ ? width_ : 0, 0};
     ::DrawTextA(screen.Get(), caption_.empty() ? " " : caption_.c_str(), -1, &r,

@@ -12,8 +12,8 @@ bash "$here/tools/with-display.sh" bash -c '
         "$build/wine-run.sh" explorer /desktop=shot,800x640 "$build/tests/showcase/Showcase.exe" "$which" &
         sleep 6
         import -window root -crop 800x640+0+0 -trim +repage "$docs/$which.png"
-        "$build/wine-run.sh" wineserver -k 2>/dev/null || true
-        wait || true
+        WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true
+        wait 2>/dev/null || true
     done
 ' _ "$here/$build" "$here/docs"
 echo "screenshots in docs/"

@@ -125,3 +125,28 @@ TEST_F(MainFormTest, StartUpStepWaitsUntilEveryWindowExists) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, CountLabelShowsItsWholeText) {
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);
+    Form1->Show();
+    FlushEvents(200);
+    tk::Label* label = Form1->Label1;
+    EXPECT_EQ(label->Caption(), "Added 0 file(s).");
+    HDC dc = ::GetDC(Form1->Handle());
+    HGDIOBJ old = ::SelectObject(dc, Form1->FontFor(label->Font()));
+    SIZE extent;
+    ::GetTextExtentPoint32A(dc, "Added 0 file(s).", 16, &extent);
+    ::SelectObject(dc, old);
+    EXPECT_GE(label->Width(), extent.cx);
+    // The full stop is the last thing drawn: dark pixels in the last columns.
+    int dark = 0;
+    for (int x = label->Left() + extent.cx - 4; x < label->Left() + extent.cx; ++x)
+        for (int y = label->Top(); y < label->Top() + label->Height(); ++y) dark += ::GetPixel(dc, x, y) == RGB(0, 0, 0);
+    ::ReleaseDC(Form1->Handle(), dc);
+    EXPECT_GT(dark, 0) << "width " << label->Width() << " extent " << extent.cx;
+}
+
+}  // namespace
