@@ -213,19 +213,19 @@ WinControl* Form::ActiveControl() const {
     return nullptr;
 }
 
-HFONT Form::FontFor(const FontSpec& spec) {
-    auto it = fonts_.find(spec);
+HFONT Form::FontFor(const FontSpec& wanted) {
+    auto it = fonts_.find(wanted);
     if (it != fonts_.end()) return it->second.Get();
     LOGFONTA lf{};
-    lf.lfHeight = spec.height;
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = spec.italic;
-    lf.lfUnderline = spec.underline;
+    lf.lfHeight = wanted.height;
+    lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = wanted.italic;
+    lf.lfUnderline = wanted.underline;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, spec.name.c_str(), LF_FACESIZE);
+    lstrcpynA(lf.lfFaceName, wanted.name.c_str(), LF_FACESIZE);
     tk::Font font(::CreateFontIndirectA(&lf));
     HFONT handle = font.Get();
-    fonts_.emplace(spec, std::move(font));
+    fonts_.emplace(wanted, std::move(font));
     return handle;
 }
 

@@ -53,7 +53,7 @@ public:
     Component* FindComponent(const std::string& name) const;
     // The windowed control with the focus, if it is one of ours.
     WinControl* ActiveControl() const;
-    HFONT FontFor(const FontSpec& spec);
+    HFONT FontFor(const FontSpec& wanted);
     const FontSpec& Font() const { return font_; }
     COLORREF Colour() const { return colour_; }
     HBRUSH ColourBrush() const { return brush_.Get(); }
