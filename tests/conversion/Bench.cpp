@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversion/Unit2.h"
+#include "support/Clock.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
@@ -25,16 +26,7 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using testing_support::Seconds;
 
 // User and kernel time of this process, in seconds.
 double ProcessCpu() {

@@ -10,8 +10,10 @@
 
 namespace {
 
+using conversion_test::kSummaryLine;
 using conversion_test::Now;
 using conversion_test::StandInTool;
+using conversion_test::StatusLine;
 using testing_support::ReadBytes;
 
 // The handles this process holds. Wine answers GetProcessHandleCount with 0,
@@ -45,10 +47,6 @@ DWORD HandleCount() {
     const auto* entry = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
     for (ULONG i = 0; i < entries; ++i) count += entry[i].ownerPid == ::GetCurrentProcessId();
     return count;
-}
-
-std::string NewStatus(const std::string& time, const char* end = "    \\r") {
-    return "err frame=  100 fps= 50 q=6.0 size=     150kB time=" + time + " bitrate= 405.2kbits/s speed=2.00x" + end;
 }
 
 class RunnerTest : public ::testing::Test {
@@ -122,14 +120,13 @@ TEST_F(RunnerTest, BothStreamsArriveWithNulBytesAsSpaces) {
 TEST_F(RunnerTest, PositionFollowsTheToolUpToItsLastStatusLine) {
     std::vector<std::string> script = {"err   Duration: 00:00:06.00, start: 0.000000\\r\\n"};
     for (const char* time : {"00:00:01.00", "00:00:02.00", "00:00:03.00", "00:00:04.00", "00:00:05.00"}) {
-        script.push_back(NewStatus(time));
+        script.push_back(StatusLine(time));
         script.push_back("sleep 250");
     }
     // The final status line and the closing summary come right before the
     // end: the drain that notices the end still takes them.
-    script.push_back(NewStatus("00:00:06.00", "    \\r\\n"));
-    script.push_back("err video:81kB audio:48kB subtitle:0kB other streams:0kB global headers:0kB muxing "
-                     "overhead: 11.094142%\\r\\n");
+    script.push_back(StatusLine("00:00:06.00", "    \\r\\n"));
+    script.push_back(kSummaryLine);
     script.push_back("exit 0");
     Run(script);
     runner_.ReadOutput();

@@ -37,6 +37,15 @@ private:
     std::string folder_;
 };
 
+// Script lines of the stand-in for the current tool's console: a status line
+// at a position (ended by blanks and a carriage return unless told), and the
+// closing summary it prints when the file is done.
+inline std::string StatusLine(const std::string& time, const char* end = "    \\r") {
+    return "err frame=  100 fps= 50 q=6.0 size=     150kB time=" + time + " bitrate= 405.2kbits/s speed=2.00x" + end;
+}
+inline const char kSummaryLine[] =
+    "err video:81kB audio:48kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 11.094142%\\r\\n";
+
 // Milliseconds since some fixed moment.
 inline DWORD Now() { return ::GetTickCount(); }
 

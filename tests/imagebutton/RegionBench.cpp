@@ -9,21 +9,13 @@
 
 #include "imagebutton/PerPixelRegion.h"
 #include "skin/ImageButton3.h"
+#include "support/Clock.h"
 #include "toolkit/Bitmap.h"
 #include "toolkit/Resources.h"
 
 namespace {
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
+using testing_support::Seconds;
 
 // Milliseconds per build, the best of five rounds of `count` builds each.
 template <typename Build>
