@@ -17,12 +17,9 @@ rm -rf "$work"
 mkdir -p "$work/tool" "$work/out"
 cp "$root/.deps/payload/ffmpeg.exe" "$work/tool/nnn.exe"
 cp "$root/.deps/payload/pthreadGC2.dll" "$work/tool/"
-ffmpeg -nostdin -y -hide_banner -loglevel error \
-    -f lavfi -i "testsrc=duration=$seconds:size=640x360:rate=25" \
-    -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=48000" \
-    -c:v libx264 -pix_fmt yuv420p -c:a aac -ac 2 -shortest "$work/clip.mp4"
+source "$root/tools/media.sh"
+make_clip "$seconds" "$work/clip.mp4"
 
-winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 export QUENDRIX_BENCH_TOOL_FOLDER="$(winpath "$work/tool/")"
 export QUENDRIX_BENCH_CLIP="$(winpath "$work/clip.mp4")"
 export QUENDRIX_BENCH_OUT="$(winpath "$work/out/")"

@@ -12,15 +12,10 @@ mkdir -p "$work/tool folder [1]" "$work/clips/dir with blanks [x]" "$work/out"
 cp "$tool" "$work/tool folder [1]/nnn.exe"
 cp "$runtime" "$work/tool folder [1]/pthreadGC2.dll"
 
-# An H.264/AAC clip as the sources are.
-ffmpeg -nostdin -y -hide_banner -loglevel error \
-    -f lavfi -i "testsrc=duration=$seconds:size=640x360:rate=25" \
-    -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=48000" \
-    -c:v libx264 -pix_fmt yuv420p -c:a aac -ac 2 -shortest "$work/clips/clip.mp4"
+source "$(dirname "$0")/../../tools/media.sh"
+make_clip "$seconds" "$work/clips/clip.mp4"
 cp "$work/clips/clip.mp4" "$work/clips/dir with blanks [x]/my clip (1) [b].mp4"
 
-# Wine shows the Unix root as drive Z:.
-winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 export QUENDRIX_REAL_TOOL_FOLDER="$(winpath "$work/tool folder [1]/")"
 export QUENDRIX_REAL_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_REAL_OUT="$(winpath "$work/out/")"
