@@ -2,14 +2,12 @@
 #include <windows.h>
 
 #include "app/Startup.h"
-#include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     tk::Application& app = tk::Application::Get();
     app.Initialize();
     app.SetTitle(kApplicationTitle);
-    RegisterImageButton();
     try {
         CreateApplicationForms();
     } catch (...) {

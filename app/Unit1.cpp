@@ -14,6 +14,9 @@
 TForm1* Form1 = nullptr;
 bool Converting = false;
 
+// The drag state of the main window, shared by its picture and its title.
+static DragState MainDrag;
+
 namespace {
 
 std::string WindowsDirectory() {
@@ -71,9 +74,19 @@ TForm1::TForm1() : Form("tform1.json") {
     Field("Edit1", Edit1);
     Field("CheckBox1", CheckBox1);
     Field("Timer1", Timer1);
+    Field("ImageButton8", ImageButton8);
+    Field("ImageButton9", ImageButton9);
     Handler("FormCreate", &TForm1::FormCreate);
     Handler("Timer1Timer", &TForm1::Timer1Timer);
     Handler("FormCloseQuery", &TForm1::FormCloseQuery);
+    Handler("Image2MouseDown", &TForm1::Image2MouseDown);
+    Handler("Image2MouseMove", &TForm1::Image2MouseMove);
+    Handler("Image2MouseUp", &TForm1::Image2MouseUp);
+    Handler("Label2MouseDown", &TForm1::Label2MouseDown);
+    Handler("Label2MouseMove", &TForm1::Label2MouseMove);
+    Handler("Label2MouseUp", &TForm1::Label2MouseUp);
+    Handler("ImageButton8Click", &TForm1::ImageButton8Click);
+    Handler("ImageButton9Click", &TForm1::ImageButton9Click);
 }
 
 std::string TForm1::Win2DosName(const std::string& path) { return tk::ShortPathName(path); }
@@ -123,3 +136,35 @@ void TForm1::FormCloseQuery(tk::Component*, bool& canClose) {
     // window from closing.
     tk::Guarded([&] { tk::WriteFileReplacing(tk::ProgramFolder() + kSettingsFile, SettingsText(Edit1->Text())); });
 }
+
+// ---- Window chrome ------------------------------------------------------------
+
+void TForm1::Image2MouseDown(tk::Component*, tk::MouseButton button, tk::ShiftState, int x, int y) {
+    DragMouseDown(MainDrag, button, x, y);
+}
+
+void TForm1::Image2MouseMove(tk::Component*, tk::ShiftState shift, int x, int y) {
+    DragMouseMove(MainDrag, *this, shift, x, y);
+}
+
+void TForm1::Image2MouseUp(tk::Component*, tk::MouseButton button, tk::ShiftState, int, int) {
+    DragMouseUp(MainDrag, button);
+}
+
+void TForm1::Label2MouseDown(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y) {
+    Image2MouseDown(sender, button, shift, x, y);
+}
+
+void TForm1::Label2MouseMove(tk::Component* sender, tk::ShiftState shift, int x, int y) {
+    Image2MouseMove(sender, shift, x, y);
+}
+
+void TForm1::Label2MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y) {
+    Image2MouseUp(sender, button, shift, x, y);
+}
+
+void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize(); }
+
+void TForm1::ImageButton9Click(tk::Component*) { Close(); }
+
+void TForm1::ClearSourceList() { Label1->SetCaption("Added 0 file(s)."); }

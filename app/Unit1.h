@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "skin/DragMove.h"
+#include "skin/ImageButton3.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/Timer.h"
@@ -22,14 +24,35 @@ public:
     tk::Edit* Edit1 = nullptr;    // output folder
     tk::CheckBox* CheckBox1 = nullptr;
     tk::Timer* Timer1 = nullptr;  // one tick: the start-up step
+    TImageButton* ImageButton8 = nullptr;  // title bar: minimise
+    TImageButton* ImageButton9 = nullptr;  // title bar: close
 
     void FormCreate(tk::Component* sender);
     void Timer1Timer(tk::Component* sender);
     void FormCloseQuery(tk::Component* sender, bool& canClose);
 
+    // The borderless window's chrome: dragging by the picture and the title,
+    // the title buttons.
+    void Image2MouseDown(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void Image2MouseMove(tk::Component* sender, tk::ShiftState shift, int x, int y);
+    void Image2MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void Label2MouseDown(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void Label2MouseMove(tk::Component* sender, tk::ShiftState shift, int x, int y);
+    void Label2MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void ImageButton8Click(tk::Component* sender);
+    void ImageButton9Click(tk::Component* sender);
+
+    // Empties the list of source files and resets the count label (the end
+    // of a batch).
+    void ClearSourceList();
+
     // The short (8.3) form of a path that exists; the path itself when the
     // system has no short form for it.
     static std::string Win2DosName(const std::string& path);
+
+protected:
+    // Files dropped from the shell come as WM_DROPFILES.
+    DWORD ExtraExStyle() const override { return WS_EX_ACCEPTFILES; }
 };
 
 extern TForm1* Form1;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -165,6 +166,30 @@ void Application::ShowError(const std::string& text) {
     ::MessageBoxA(Handle(), shown.c_str(), title_.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
+void Application::Minimize() {
+    Form* keep = FormFromWindow(::GetActiveWindow());
+    if (!keep || !keep->Visible()) keep = nullptr;
+    for (const auto& form : forms_)
+        if (!keep && form->Visible()) keep = form.get();
+    if (!keep) return;
+    for (const auto& form : forms_)
+        if (form.get() != keep && form->Visible()) {
+            form->Hide();
+            hiddenByMinimize_.push_back(form.get());
+        }
+    minimized_ = keep;
+    ::ShowWindow(keep->Handle(), SW_MINIMIZE);
+}
+
+void Application::FormRestored(Form* form) {
+    if (form != minimized_) return;
+    minimized_ = nullptr;
+    std::vector<Form*> hidden = std::move(hiddenByMinimize_);
+    hiddenByMinimize_.clear();
+    for (Form* f : hidden) f->Show();
+    form->BringToFront();
+}
+
 HWND Application::Handle() const {
     if (HWND active = ::GetActiveWindow(); active && FormFromWindow(active)) return active;
     return mainForm_ ? mainForm_->Handle() : nullptr;
@@ -183,6 +208,9 @@ void Application::DestroyForms() {
         std::unique_ptr<Form> last = std::move(forms_.back());
         forms_.pop_back();
         if (last.get() == mainForm_) mainForm_ = nullptr;
+        if (last.get() == minimized_) minimized_ = nullptr;
+        hiddenByMinimize_.erase(std::remove(hiddenByMinimize_.begin(), hiddenByMinimize_.end(), last.get()),
+                                hiddenByMinimize_.end());
         last.reset();
     }
 }

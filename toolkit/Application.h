@@ -68,6 +68,13 @@ public:
     // showing boxes; an empty function restores the box.
     void SetErrorSink(std::function<void(const std::string&)> sink) { errorSink_ = std::move(sink); }
 
+    // Minimises the whole application: the active form (or the main form)
+    // goes to the task bar, where it keeps the one button; every other
+    // visible form is hidden until that form is restored.
+    void Minimize();
+    // Called by a form whose window was restored from the task bar.
+    void FormRestored(Form* form);
+
     Form* MainForm() const { return mainForm_; }
     // The window that owns the application's message boxes and shell calls.
     HWND Handle() const;
@@ -91,6 +98,8 @@ private:
     bool running_ = false;
     bool initialized_ = false;
     std::function<void(const std::string&)> errorSink_;
+    Form* minimized_ = nullptr;          // the form standing for the minimised application
+    std::vector<Form*> hiddenByMinimize_;  // to show again when it is restored
     DWORD uiThread_ = 0;
     HWND syncWindow_ = nullptr;  // message-only window; ours
     struct SyncQueue;

@@ -230,7 +230,8 @@ HFONT Form::FontFor(const FontSpec& wanted) {
 }
 
 void Form::Show() {
-    ::ShowWindow(hwnd_, SW_SHOW);
+    // A form hidden while minimised comes back at its normal size.
+    ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     ::UpdateWindow(hwnd_);
     if (OnShow) Guarded([&] { OnShow(this); });
     const HWND focus = ::GetFocus();
@@ -539,6 +540,9 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
                 return TRUE;
             }
         }
+        break;
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) Application::Get().FormRestored(this);
         break;
     case WM_CAPTURECHANGED:
         mouseCapture_ = nullptr;
