@@ -10,6 +10,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
 #include "toolkit/Resources.h"
+#include "toolkit/Shell.h"
 
 TForm1* Form1 = nullptr;
 bool Converting = false;
@@ -66,6 +67,7 @@ bool InstallConverterToolInto(const std::string& windowsDirectory, HMODULE modul
 bool InstallConverterTool() { return InstallConverterToolInto(WindowsDirectory(), ::GetModuleHandleA(nullptr)); }
 
 TForm1::TForm1() : Form("tform1.json") {
+    BatchHost = this;
     Field("Image2", Image2);
     Field("Image1", Image1);
     Field("Label2", Label2);
@@ -87,6 +89,10 @@ TForm1::TForm1() : Form("tform1.json") {
     Handler("Label2MouseUp", &TForm1::Label2MouseUp);
     Handler("ImageButton8Click", &TForm1::ImageButton8Click);
     Handler("ImageButton9Click", &TForm1::ImageButton9Click);
+}
+
+TForm1::~TForm1() {
+    if (BatchHost == this) BatchHost = nullptr;
 }
 
 std::string TForm1::Win2DosName(const std::string& path) { return tk::ShortPathName(path); }
@@ -167,4 +173,20 @@ void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize
 
 void TForm1::ImageButton9Click(tk::Component*) { Close(); }
 
+// ---- The end of a batch -------------------------------------------------------
+
 void TForm1::ClearSourceList() { Label1->SetCaption("Added 0 file(s)."); }
+
+void TForm1::BatchEnded() {
+    Show();
+    Converting = false;
+}
+
+void TForm1::OpenOutputFolderIfAsked() {
+    if (!CheckBox1->Checked()) return;
+    tk::ShellRequest open;
+    open.owner = Handle();
+    open.file = Edit1->Text();
+    open.show = SW_SHOW;
+    tk::ShellOpen(open);
+}

@@ -6,15 +6,17 @@
 
 #include <string>
 
+#include "conversion/Unit2.h"
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
 #include "toolkit/Timer.h"
 
-class TForm1 : public tk::Form {
+class TForm1 : public tk::Form, public TBatchHost {
 public:
     TForm1();
+    ~TForm1() override;
 
     tk::Image* Image2 = nullptr;  // background, the whole face of the window
     tk::Image* Image1 = nullptr;  // logo
@@ -42,9 +44,10 @@ public:
     void ImageButton8Click(tk::Component* sender);
     void ImageButton9Click(tk::Component* sender);
 
-    // Empties the list of source files and resets the count label (the end
-    // of a batch).
-    void ClearSourceList();
+    // The end of a batch.
+    void ClearSourceList() override;
+    void BatchEnded() override;
+    void OpenOutputFolderIfAsked() override;
 
     // The short (8.3) form of a path that exists; the path itself when the
     // system has no short form for it.
@@ -57,9 +60,6 @@ protected:
 
 extern TForm1* Form1;
 
-// The tool folder in short form, ending with a backslash; empty until the
-// start-up step has run.
-extern std::string ToolFolder;
 // True while a batch runs.
 extern bool Converting;
 

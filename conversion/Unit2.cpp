@@ -1,13 +1,23 @@
 #include "conversion/Unit2.h"
 
+#include "conversion/BatchNames.h"
+#include "skin/DragMove.h"
+#include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
+#include "toolkit/Handles.h"
 
 TForm2* Form2 = nullptr;
+TBatchHost* BatchHost = nullptr;
 std::string OutputFolder;
 std::vector<std::string> SourceFiles;
 int SourceCount = 0;
 int CurrentIndex = 0;
+std::string CurrentSource;
+std::string TargetFile;
+std::string TempFile;
+bool TickBusy = false;
+std::vector<std::string> NotConverted;
 std::string ToolFolder;
 
 std::shared_ptr<Tmpegconverter> Converter;
@@ -19,6 +29,12 @@ namespace {
 constexpr DWORD kJobCheckPause = 500;  // ms between looks for a job; below the batch timer's 1000 ms
 constexpr DWORD kToolEndPause = 500;   // ms between looks at whether the tool has ended
 constexpr DWORD kShutdownWait = 1000;  // ms the progress window gives the worker to end
+// Posted by the worker's end of a job: run the batch step now.
+constexpr UINT kRunBatchStep = WM_APP + 20;
+// How many "[k]" names a finished file tries when its names keep being taken.
+constexpr int kMoveAttempts = 100;
+
+DragState ProgressDrag;
 
 FatalEnd& FatalEndOverride() {
     static FatalEnd end;
@@ -35,6 +51,14 @@ void EndProgram(const std::string& message) {
     ::ExitProcess(1);
 }
 
+// The size of a file; -1 when it cannot be looked at.
+long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 }  // namespace
 
 void SetFatalEndForTesting(FatalEnd end) { FatalEndOverride() = std::move(end); }
@@ -47,9 +71,25 @@ int PercentOf(int positionSeconds, int durationSeconds) {
 // ---- TForm2 -------------------------------------------------------------------
 
 TForm2::TForm2() : Form("tform2.json") {
+    Field("ImageButton9", ImageButton9);
     Field("Image1", Image1);
+    Field("Image2", Image2);
+    Field("Image3", Image3);
+    Field("Image4", Image4);
+    Field("Image5", Image5);
+    Field("Image6", Image6);
+    Field("Image7", Image7);
+    Field("Label1", Label1);
+    Field("Label2", Label2);
+    Field("Label3", Label3);
+    Field("Label4", Label4);
     Field("Timer1", Timer1);
+    Handler("Image1MouseDown", &TForm2::Image1MouseDown);
+    Handler("Image1MouseMove", &TForm2::Image1MouseMove);
+    Handler("Image1MouseUp", &TForm2::Image1MouseUp);
+    Handler("ImageButton9Click", &TForm2::ImageButton9Click);
     Handler("FormCreate", &TForm2::FormCreate);
+    Handler("Timer1Timer", &TForm2::Timer1Timer);
     Handler("FormDestroy", &TForm2::FormDestroy);
 }
 
@@ -57,11 +97,17 @@ void TForm2::FormCreate(tk::Component*) {
     Converter = std::make_shared<Tmpegconverter>();
     SourceFiles.clear();
     Worker = new TMyThread(Converter);
+    // The worker's end of a job hands over the next file at once; a step
+    // posted, not run inside the worker's synchronous call, so the worker
+    // never waits for the final box.
+    const HWND window = Handle();
+    Worker->OnJobDone = [window] { ::PostMessageA(window, kRunBatchStep, 0, 0); };
     Worker->Start();
 }
 
 void TForm2::FormDestroy(tk::Component*) {
     if (Worker) {
+        Worker->OnJobDone = nullptr;
         Worker->Terminate();
         // An idle worker ends at once. One still inside a job goes on until
         // its tool has ended and then frees itself, with its own hold on the
@@ -74,6 +120,163 @@ void TForm2::FormDestroy(tk::Component*) {
     }
     Converter.reset();
     SourceFiles.clear();
+}
+
+LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunBatchStep) {
+        // Only while a batch runs; its timer is on from the first file to the
+        // finishing steps.
+        if (Timer1->Enabled()) Timer1Timer(Timer1);
+        return 0;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+void TForm2::Image1MouseDown(tk::Component*, tk::MouseButton button, tk::ShiftState, int x, int y) {
+    DragMouseDown(ProgressDrag, button, x, y);
+}
+
+void TForm2::Image1MouseMove(tk::Component*, tk::ShiftState shift, int x, int y) {
+    DragMouseMove(ProgressDrag, *this, shift, x, y);
+}
+
+void TForm2::Image1MouseUp(tk::Component*, tk::MouseButton button, tk::ShiftState, int, int) {
+    DragMouseUp(ProgressDrag, button);
+}
+
+// The batch goes on while the application is minimised; this button never
+// touches it.
+void TForm2::ImageButton9Click(tk::Component*) { tk::Application::Get().Minimize(); }
+
+void TForm2::Timer1Timer(tk::Component*) {
+    if (TickBusy) return;
+    TickBusy = true;
+    try {
+        BatchStep();
+    } catch (...) {
+        tk::Application::Get().HandleException();
+        // The batch goes on. A file that could not be handed over counts as
+        // not converted, and the next tick takes the next file.
+        if (Worker && Worker->Idle && !Worker->JobRequested && !CurrentSource.empty()) {
+            NotConverted.push_back(CurrentSource);
+            CurrentSource.clear();
+            TempFile.clear();
+            TargetFile.clear();
+        }
+        if (CurrentIndex <= SourceCount) Timer1->SetEnabled(true);
+    }
+    TickBusy = false;
+}
+
+void TForm2::BatchStep() {
+    if (!Worker->Idle) {
+        // A file converts: show its progress.
+        Worker->SyncProgress();
+        const int percent = Worker->Percent;
+        ShowFilePercent(percent);
+        ShowTotalPercent(TotalPercent(percent, CurrentIndex, SourceCount));
+        return;
+    }
+    // Handed over, not yet taken: nothing is finished.
+    if (Worker->JobRequested) return;
+
+    if (CurrentIndex == 0) NotConverted.clear();
+    FinishFile();
+    ++CurrentIndex;
+    if (CurrentIndex > SourceCount) {
+        FinishBatch();
+        return;
+    }
+    Timer1->SetEnabled(false);
+    if (CurrentIndex != 1) ShowFilePercent(100);  // the previous file is complete
+    StartFile(SourceFiles.at(CurrentIndex - 1), OutputFolder);
+}
+
+void TForm2::StartFile(const std::string& source, const std::string& folder) {
+    CurrentSource = source;
+    TargetFile = MakeOutputName(source, folder);
+    Label1->SetCaption(OperationText(source));
+    TempFile = TempNameIn(folder, TargetFile, PathExists);
+    Worker->SourcePath = source;
+    Worker->TempPath = TempFile;
+    Worker->JobRequested = true;
+    Worker->JobHandedOver();
+    Timer1->SetEnabled(true);
+}
+
+std::string TForm2::MakeOutputName(const std::string& source, const std::string& folder) {
+    return FreeNameIn(folder, OutputBaseName(source), PathExists);
+}
+
+// The file whose tool has ended gets its final name; a file that gave no
+// output is noted, and what its tool left under the temporary name goes.
+// The temporary name was free when the file started, so whatever is there
+// now is the tool's.
+void TForm2::FinishFile() {
+    if (TempFile.empty()) return;  // no file in work yet
+    const std::string source = CurrentSource, temp = TempFile;
+    CurrentSource.clear();
+    TempFile.clear();
+    const bool converted = Worker->ToolExitCode == 0 && FileSize(temp) > 0;
+    if (!converted) {
+        if (PathExists(temp)) ::DeleteFileA(temp.c_str());
+        NotConverted.push_back(source);
+        return;
+    }
+    // A name taken while the file converted gives way to the next free one;
+    // nothing is ever replaced.
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        if (::MoveFileExA(temp.c_str(), TargetFile.c_str(), 0)) return;
+        if (!PathExists(TargetFile)) break;
+        TargetFile = MakeOutputName(source, OutputFolder);
+    }
+    // It could not be moved: it stays where it is, under its temporary
+    // name, and the box says so.
+    NotConverted.push_back(source + " (kept as " + temp + ")");
+}
+
+void TForm2::FinishBatch() {
+    ShowFilePercent(100);
+    ShowTotalPercent(100);
+    Timer1->SetEnabled(false);
+    // Each step is done even when one before it fails: the main window must
+    // come back.
+    tk::Guarded([] {
+        if (BatchHost) BatchHost->ClearSourceList();
+    });
+    tk::Guarded([&] { tk::ShowMessage(DoneMessage(NotConverted), Handle()); });
+    tk::Guarded([&] { Close(); });
+    tk::Guarded([] {
+        if (BatchHost) BatchHost->BatchEnded();
+    });
+    tk::Guarded([] {
+        if (BatchHost) BatchHost->OpenOutputFolderIfAsked();
+    });
+}
+
+void TForm2::ShowFilePercent(int percent) {
+    PaintBar(percent, Image6);
+    Label3->SetCaption(std::to_string(percent) + "%");
+}
+
+void TForm2::ShowTotalPercent(int percent) {
+    PaintBar(percent, Image7);
+    Label4->SetCaption(std::to_string(percent) + "%");
+}
+
+void TForm2::PaintBar(int percent, tk::Image* target) {
+    const int width = BarWidth(percent);
+    tk::Bitmap bar(width, kBarHeight);
+    if (!bar.Empty()) {
+        const tk::Bitmap& edge = Image2->Picture();
+        edge.DrawOn(bar, 0, 0);
+        edge.DrawOn(bar, width - 1, 0);
+        if (width > 2) {
+            Image3->Picture().StretchDraw(bar.Dc(), RECT{1, 0, width - 1, kBarHeight});
+            ::GdiFlush();
+        }
+    }
+    target->SetPicture(std::move(bar));
 }
 
 // ---- TMyThread ----------------------------------------------------------------
@@ -91,6 +294,7 @@ void TMyThread::JobDone() {
     RunNow = false;
     JobRequested = false;
     Idle = true;
+    if (OnJobDone) OnJobDone();
 }
 
 void TMyThread::UpdateProgress() {
@@ -147,13 +351,15 @@ void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
     // nobody polls any more at shut-down).
     if (started) {
         while (!converter_->Finished()) {
-            ::Sleep(kToolEndPause);
+            converter_->WaitForToolEnd(kToolEndPause);
             converter_->PollOutput();
         }
     }
     // Percent ends at the tool's last position, whichever drain took it.
-    Synchronize([this, started] {
+    const DWORD exitCode = started && unexpected.empty() ? converter_->ExitCode() : kToolNotRun;
+    Synchronize([this, started, exitCode] {
         if (started) UpdateProgress();
+        ToolExitCode = exitCode;
         JobDone();
     });
 }

@@ -13,15 +13,68 @@
 #include "toolkit/Thread.h"
 #include "toolkit/Timer.h"
 
+class TImageButton;
+
+// The main window as the batch sees it: the main window makes itself known
+// when it is created, and the batch reaches it only through this.
+class TBatchHost {
+public:
+    virtual ~TBatchHost() = default;
+    // Empties the source list and sets its count label to "Added 0 file(s).".
+    virtual void ClearSourceList() = 0;
+    // Shows the main window again; the batch is over (Converting false).
+    virtual void BatchEnded() = 0;
+    // Opens the output folder in the shell when the user asked for it.
+    virtual void OpenOutputFolderIfAsked() = 0;
+};
+extern TBatchHost* BatchHost;
+
+// The progress window. Its timer drives the batch: each tick either polls
+// the file in work or, when the worker is idle, finishes the last file and
+// hands over the next one. The worker's end of a job runs the same step at
+// once, so no file waits for the next tick to be handed over.
 class TForm2 : public tk::Form {
 public:
     TForm2();
 
-    tk::Image* Image1 = nullptr;  // background
-    tk::Timer* Timer1 = nullptr;  // the batch driver
+    TImageButton* ImageButton9 = nullptr;  // title bar: minimises the application
+    tk::Image* Image1 = nullptr;           // background; the drag surface
+    tk::Image* Image2 = nullptr;           // edge strip of the bars (hidden)
+    tk::Image* Image3 = nullptr;           // fill strip of the bars (hidden)
+    tk::Image* Image4 = nullptr;           // trough of the current-file bar
+    tk::Image* Image5 = nullptr;           // trough of the total bar
+    tk::Image* Image6 = nullptr;           // current-file bar
+    tk::Image* Image7 = nullptr;           // total bar
+    tk::Label* Label1 = nullptr;           // the operation
+    tk::Label* Label2 = nullptr;           // "Total Progress:"
+    tk::Label* Label3 = nullptr;           // current-file percentage
+    tk::Label* Label4 = nullptr;           // total percentage
+    tk::Timer* Timer1 = nullptr;           // the batch driver
 
+    void Image1MouseDown(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void Image1MouseMove(tk::Component* sender, tk::ShiftState shift, int x, int y);
+    void Image1MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
+    void ImageButton9Click(tk::Component* sender);
     void FormCreate(tk::Component* sender);
+    void Timer1Timer(tk::Component* sender);
     void FormDestroy(tk::Component* sender);
+
+    // Prepares one job and hands it to the worker.
+    void StartFile(const std::string& source, const std::string& folder);
+    // The free output file name for a source in the folder.
+    static std::string MakeOutputName(const std::string& source, const std::string& folder);
+    // Paints a bar of `percent` into the target picture (Image6 or Image7).
+    void PaintBar(int percent, tk::Image* target);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void BatchStep();
+    void FinishFile();
+    void FinishBatch();
+    void ShowFilePercent(int percent);
+    void ShowTotalPercent(int percent);
 };
 
 extern TForm2* Form2;
@@ -31,6 +84,14 @@ extern std::string OutputFolder;               // ends with a backslash
 extern std::vector<std::string> SourceFiles;  // full paths, in list order
 extern int SourceCount;
 extern int CurrentIndex;  // files handed over so far
+// The file in work.
+extern std::string CurrentSource;
+extern std::string TargetFile;  // its final output path
+extern std::string TempFile;    // where the tool writes it
+// True while Timer1Timer runs.
+extern bool TickBusy;
+// The sources of the current batch that gave no output, in batch order.
+extern std::vector<std::string> NotConverted;
 
 // The tool folder in short form, ending with a backslash; set by the main
 // window's start-up step, read by the worker for every job.
@@ -54,10 +115,19 @@ public:
     bool JobRequested = false;
     bool Idle = true;  // no job in work
     int Percent = 0;   // the current file's progress, from the last UpdateProgress
+    // How the last job's tool ended: its exit code, or kToolNotRun when it
+    // did not run to its end.
+    DWORD ToolExitCode = kToolNotRun;
+    static constexpr DWORD kToolNotRun = 0xFFFFFFFF;
+    // Runs on the UI thread at the end of JobDone.
+    std::function<void()> OnJobDone;
 
     // On the UI thread, called synchronously by the worker.
     void TakeJob();
     void JobDone();
+    // On the UI thread: a job has been handed over (JobRequested set); the
+    // worker looks at once instead of at its next check.
+    void JobHandedOver() { Wake(); }
     // On the UI thread: drains the tool's output and computes Percent.
     void UpdateProgress();
     // Runs UpdateProgress on the UI thread and waits for it (directly when

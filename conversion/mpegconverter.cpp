@@ -187,6 +187,23 @@ void Tmpegconverter::ReadOutput() {
     }
 }
 
+void Tmpegconverter::WaitForToolEnd(DWORD milliseconds) const {
+    // Another thread's drain may release the process handle meanwhile, so the
+    // wait is on a handle of our own.
+    tk::Handle process;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!process_) return;
+        if (!::DuplicateHandle(::GetCurrentProcess(), process_.Get(), ::GetCurrentProcess(), process.Out(),
+                               SYNCHRONIZE, FALSE, 0))
+            process.Release();
+    }
+    if (process)
+        ::WaitForSingleObject(process.Get(), milliseconds);
+    else
+        ::Sleep(milliseconds);
+}
+
 void Tmpegconverter::PollOutput() {
     std::lock_guard<std::mutex> hold(lock_);
     if (process_) DrainLocked();

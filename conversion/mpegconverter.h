@@ -99,6 +99,11 @@ public:
     // tool has ended. Returns at once when no run is in progress.
     void ReadOutput();
 
+    // Waits up to `milliseconds` for the tool of the current run to end
+    // (returns at once when it has ended or no run is in progress). Drains
+    // nothing: PollOutput afterwards takes what it printed.
+    void WaitForToolEnd(DWORD milliseconds) const;
+
     // Drains the pipe once and notes whether the tool has ended; never waits.
     // The drain that notices the end takes what the tool printed last and
     // releases the run's pipe and process; nothing is read after that.

@@ -14,8 +14,11 @@
 namespace tk {
 
 Application& Application::Get() {
-    static Application app;
-    return app;
+    // Never destroyed: a worker thread that outlives the forms (it frees
+    // itself when its tool ends) may still ask for a step at process exit,
+    // and must find an application that says no, not a destroyed one.
+    static Application* app = new Application();
+    return *app;
 }
 
 // Steps queued by other threads for the UI thread. A step's slot says when it
@@ -230,9 +233,9 @@ void Application::ResetForTesting() {
     }
 }
 
-void ShowMessage(const std::string& text) {
+void ShowMessage(const std::string& text, HWND owner) {
     Application& app = Application::Get();
-    ::MessageBoxA(app.Handle(), text.c_str(), app.Title().c_str(), MB_OK | MB_TASKMODAL);
+    ::MessageBoxA(owner ? owner : app.Handle(), text.c_str(), app.Title().c_str(), MB_OK | MB_TASKMODAL);
 }
 
 }  // namespace tk

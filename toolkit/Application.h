@@ -119,7 +119,8 @@ void Guarded(F&& handler) {
     }
 }
 
-// The plain message dialog: application title, no icon, one OK button.
-void ShowMessage(const std::string& text);
+// The plain message dialog: application title, no icon, one OK button; over
+// the given window, or the active one of ours.
+void ShowMessage(const std::string& text, HWND owner = nullptr);
 
 }  // namespace tk

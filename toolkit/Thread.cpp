@@ -10,8 +10,10 @@
 
 namespace tk {
 
-Thread::Thread() : stopEvent_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    if (!stopEvent_) throw Error("Cannot create an event: " + SysErrorMessage(::GetLastError()));
+Thread::Thread()
+    : stopEvent_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      wakeEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    if (!stopEvent_ || !wakeEvent_) throw Error("Cannot create an event: " + SysErrorMessage(::GetLastError()));
 }
 
 Thread::~Thread() {
@@ -61,7 +63,12 @@ void Thread::FreeOnTerminate() {
 
 bool Thread::Synchronize(const std::function<void()>& step) { return Application::Get().Synchronize(step); }
 
-void Thread::Pause(DWORD milliseconds) { ::WaitForSingleObject(stopEvent_.Get(), milliseconds); }
+void Thread::Wake() { ::SetEvent(wakeEvent_.Get()); }
+
+void Thread::Pause(DWORD milliseconds) {
+    const HANDLE events[] = {stopEvent_.Get(), wakeEvent_.Get()};
+    ::WaitForMultipleObjects(2, events, FALSE, milliseconds);
+}
 
 unsigned __stdcall Thread::Entry(void* parameter) {
     auto* self = static_cast<Thread*>(parameter);

@@ -34,6 +34,8 @@ public:
     // Asks the body to stop; the body looks at Terminated where it can stop.
     // Wakes a Pause in progress.
     void Terminate();
+    // Ends the body's current (or next) Pause early: there is work for it.
+    void Wake();
     bool Terminated() const { return terminated_; }
     // True from Start until the body has returned.
     bool Running() const;
@@ -52,7 +54,7 @@ protected:
     // from its message loop. Returns false, without running it, once the
     // application no longer takes steps (shut-down).
     bool Synchronize(const std::function<void()>& step);
-    // Pauses for `milliseconds`, or less when Terminate is called.
+    // Pauses for `milliseconds`, or less when Terminate or Wake is called.
     void Pause(DWORD milliseconds);
 
 private:
@@ -60,6 +62,7 @@ private:
 
     Handle handle_;           // ours; the thread's handle
     Handle stopEvent_;        // ours; set by Terminate
+    Handle wakeEvent_;        // ours; auto-reset, set by Wake
     DWORD id_ = 0;
     std::atomic<bool> terminated_{false};
     mutable std::mutex lock_;  // guards the two flags below

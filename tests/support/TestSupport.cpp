@@ -105,6 +105,56 @@ ErrorRecorder::~ErrorRecorder() { tk::Application::Get().SetErrorSink(nullptr); 
 
 void ClickButton(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
 
+MessageBoxAnswerer::MessageBoxAnswerer(std::string caption) : caption_(std::move(caption)) {
+    ::InitializeCriticalSection(&lock_);
+    stop_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    thread_.Reset(::CreateThread(nullptr, 0, &MessageBoxAnswerer::Run, this, 0, nullptr));
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    ::SetEvent(stop_.Get());
+    // The thread may be inside a message it sends to our windows (their
+    // texts): take those while waiting.
+    const HANDLE thread = thread_.Get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    ::DeleteCriticalSection(&lock_);
+}
+
+std::vector<std::string> MessageBoxAnswerer::Texts() const {
+    ::EnterCriticalSection(&lock_);
+    std::vector<std::string> texts = texts_;
+    ::LeaveCriticalSection(&lock_);
+    return texts;
+}
+
+HWND MessageBoxAnswerer::LastOwner() const {
+    ::EnterCriticalSection(&lock_);
+    HWND owner = lastOwner_;
+    ::LeaveCriticalSection(&lock_);
+    return owner;
+}
+
+DWORD WINAPI MessageBoxAnswerer::Run(void* parameter) {
+    auto* self = static_cast<MessageBoxAnswerer*>(parameter);
+    while (::WaitForSingleObject(self->stop_.Get(), 20) == WAIT_TIMEOUT) {
+        HWND box = FindOwnWindow(self->caption_, "#32770");
+        if (!box) continue;
+        char text[4096] = "";
+        ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's text
+        ::EnterCriticalSection(&self->lock_);
+        self->texts_.push_back(text);
+        self->lastOwner_ = ::GetWindow(box, GW_OWNER);
+        ::LeaveCriticalSection(&self->lock_);
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        // Wait for it to go before looking for the next one.
+        for (int i = 0; i < 250 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
+    }
+    return 0;
+}
+
 namespace {
 
 struct FindRequest {

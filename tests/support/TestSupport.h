@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/Handles.h"
 #include "toolkit/Shell.h"
 
 namespace testing_support {
@@ -59,6 +60,30 @@ public:
 
 private:
     std::vector<std::string> errors_;
+};
+
+// Answers the message boxes of this process while it lives: a thread of its
+// own waits for each box with the caption, notes its text and presses its
+// OK button, so that a test blocked inside the box's modal loop goes on.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(std::string caption);
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+    // The texts of the boxes answered so far.
+    std::vector<std::string> Texts() const;
+    // Whether the last box answered was owned by this window.
+    HWND LastOwner() const;
+
+private:
+    static DWORD WINAPI Run(void* self);
+    std::string caption_;
+    tk::Handle stop_;
+    tk::Handle thread_;
+    mutable CRITICAL_SECTION lock_;
+    std::vector<std::string> texts_;
+    HWND lastOwner_ = nullptr;
 };
 
 // Sends a click to a native button as the user's click would come.

@@ -1,0 +1,345 @@
+// The batch: output and temporary names, the bars, and whole batches driven
+// by the progress window's real timer with the scripted stand-in tool, as
+// the main window's Start command hands them over.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Startup.h"
+#include "app/Unit1.h"
+#include "conversion/BatchNames.h"
+#include "conversion/Unit2.h"
+#include "support/TestSupport.h"
+#include "tests/conversion/ToolStandIn.h"
+#include "toolkit/Application.h"
+#include "toolkit/Files.h"
+
+namespace {
+
+using conversion_test::StandInTool;
+using conversion_test::StatusLine;
+using namespace testing_support;
+
+// ---- names, widths, percentages, the final text ---------------------------------
+
+struct NameCase {
+    const char* source;
+    std::vector<std::string> present;  // already in the output folder
+    const char* expected;
+};
+
+TEST(BatchNamesTest, OutputNameIsTheFirstFreeOne) {
+    const NameCase cases[] = {
+        {"C:\\in\\clip.mp4", {}, "D:\\out\\clip.AVI"},
+        {"C:\\in\\clip.mp4", {"D:\\out\\clip.AVI"}, "D:\\out\\[1]clip.AVI"},
+        {"C:\\in\\clip.mp4", {"D:\\out\\clip.AVI", "D:\\out\\[1]clip.AVI"}, "D:\\out\\[2]clip.AVI"},
+        {"C:\\in\\holiday.MP4.mp4", {}, "D:\\out\\holiday.mp4.AVI"},
+        {"C:\\in\\clip.m4v", {}, "D:\\out\\clip.m4v.AVI"},
+        {"C:\\in\\Clip.Mp4", {}, "D:\\out\\Clip.AVI"},
+        {"C:\\in\\a.mp4x.mp4", {}, "D:\\out\\ax.mp4.AVI"},
+        {"C:clip.mp4", {}, "D:\\out\\clip.AVI"},
+        {"\\\\srv\\share\\my clip (1).mp4", {}, "D:\\out\\my clip (1).AVI"},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.source);
+        auto taken = [&](const std::string& path) {
+            for (const auto& p : c.present)
+                if (tk::AsciiUpper(p) == tk::AsciiUpper(path)) return true;
+            return false;
+        };
+        EXPECT_EQ(FreeNameIn("D:\\out\\", OutputBaseName(c.source), taken), c.expected);
+    }
+}
+
+TEST(BatchNamesTest, TemporaryNameIsFreeAndNeverTheFinalName) {
+    const struct {
+        std::vector<std::string> present;
+        const char* finalName;
+        const char* expected;
+    } cases[] = {
+        {{}, "D:\\out\\clip.AVI", "D:\\out\\temp_2953.avi"},
+        {{"D:\\out\\temp_2953.avi"}, "D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi"},
+        {{"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}, "D:\\out\\clip.AVI", "D:\\out\\[2]temp_2953.avi"},
+        // A source named temp_2953.mp4 ends as temp_2953.AVI: the same file.
+        {{}, "D:\\out\\temp_2953.AVI", "D:\\out\\[1]temp_2953.avi"},
+    };
+    for (const auto& c : cases) {
+        auto taken = [&](const std::string& path) {
+            for (const auto& p : c.present)
+                if (p == path) return true;
+            return false;
+        };
+        EXPECT_EQ(TempNameIn("D:\\out\\", c.finalName, taken), c.expected);
+    }
+}
+
+TEST(BatchNamesTest, BarsAndPercentages) {
+    const std::pair<int, int> widths[] = {{0, 0}, {1, 3}, {50, 178}, {100, 357}, {101, 360}, {-5, 0}};
+    for (auto [percent, width] : widths) EXPECT_EQ(BarWidth(percent), width) << percent;
+
+    EXPECT_EQ(TotalPercent(50, 3, 4), 62);  // 12.5 + 50, truncated
+    EXPECT_EQ(TotalPercent(37, 1, 1), 37);  // one file: the file's own
+    EXPECT_EQ(TotalPercent(0, 1, 4), 0);
+    EXPECT_EQ(TotalPercent(100, 3, 3), 100);  // never 99 at the very end
+    EXPECT_EQ(TotalPercent(100, 7, 7), 100);
+    EXPECT_EQ(OperationText("C:\\My Videos\\Clip One.MP4"), "Convert file \"Clip One.MP4\":");
+}
+
+TEST(BatchNamesTest, FinalTextNamesWhatWasNotConverted) {
+    EXPECT_EQ(DoneMessage({}), "Done.");
+    EXPECT_EQ(DoneMessage({"C:\\a.mp4", "D:\\b c.mp4"}), "Done.\n\nNot converted:\nC:\\a.mp4\nD:\\b c.mp4");
+    std::vector<std::string> many;
+    for (int i = 1; i <= 23; ++i) many.push_back("C:\\v\\" + std::to_string(i) + ".mp4");
+    const std::string text = DoneMessage(many);
+    EXPECT_EQ(text.rfind("Done.\n\nNot converted:\nC:\\v\\1.mp4\n", 0), 0u);
+    EXPECT_NE(text.find("\nC:\\v\\20.mp4\n... and 3 more."), std::string::npos) << text;
+    EXPECT_EQ(text.find("21.mp4"), std::string::npos);
+}
+
+// ---- the progress window --------------------------------------------------------
+
+class BatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tk::SetProgramFolderForTesting(program_.Path());
+        CreateApplicationForms();
+        Form1->Timer1->SetEnabled(false);  // no start-up step here
+        ToolFolder = tool_.Folder();
+        out_ = tool_.Scratch() + "out put [x]\\";
+        in_ = tool_.Scratch() + "in\\";
+        ::CreateDirectoryA(out_.c_str(), nullptr);
+        ::CreateDirectoryA(in_.c_str(), nullptr);
+        Form1->Show();
+    }
+    void TearDown() override {
+        Converting = false;
+        tk::Application::Get().ResetForTesting();
+        tk::SetProgramFolderForTesting("");
+        ToolFolder.clear();
+    }
+
+    // A source: a stand-in script that reports `seconds` of a 4-second clip
+    // and then ends as told.
+    std::string Source(const std::string& name, const std::vector<std::string>& ending,
+                       const std::string& folder = "") {
+        std::vector<std::string> lines = {"err Input #0, avi, from 'x':\\r\\n  Duration: 00:00:04.00, start: 0.0\\r\\n",
+                                          "sleep 200", StatusLine("00:00:01.00"), "sleep 200",
+                                          StatusLine("00:00:02.00")};
+        lines.insert(lines.end(), ending.begin(), ending.end());
+        const std::string dir = folder.empty() ? in_ : folder;
+        ::CreateDirectoryA(dir.c_str(), nullptr);
+        std::string text;
+        for (const auto& line : lines) text += line + "\n";
+        WriteBytes(dir + name, text);
+        return dir + name;
+    }
+    std::vector<std::string> Converts() { return {StatusLine("00:00:04.00"), "touch", "exit 0"}; }
+
+    // What the Start command does.
+    void StartBatch(const std::vector<std::string>& sources) {
+        OutputFolder = out_;
+        SourceFiles = sources;
+        SourceCount = static_cast<int>(sources.size());
+        CurrentIndex = 0;
+        Form2->Timer1->SetEnabled(true);
+        Form1->Hide();
+        Form2->Show();
+        Converting = true;
+    }
+    // Runs until the condition holds, noting the operation texts shown.
+    bool RunUntil(const std::function<bool()>& condition, int timeoutMs) {
+        return WaitFor(
+            [&] {
+                const std::string op = Form2->Label1->Caption();
+                if (operations_.empty() || operations_.back() != op) operations_.push_back(op);
+                return condition();
+            },
+            timeoutMs);
+    }
+    // Runs until the batch is over; the operation texts seen, in order.
+    std::vector<std::string> RunToEnd(int timeoutMs = 60000) {
+        EXPECT_TRUE(RunUntil([] { return !Converting; }, timeoutMs)) << "the batch ended";
+        return operations_;
+    }
+    std::vector<std::string> OutputFiles() {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA entry;
+        HANDLE find = ::FindFirstFileA((out_ + "*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (::FindNextFileA(find, &entry));
+        ::FindClose(find);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::vector<std::string> operations_;
+    ScratchFolder program_;
+    StandInTool tool_;
+    std::string out_, in_;
+    ErrorRecorder errors_;
+    ShellRecorder shell_;
+};
+
+TEST_F(BatchTest, BarsArePaintedFromTheStrips) {
+    const tk::Bitmap& edge = Form2->Image2->Picture();
+    const tk::Bitmap& fill = Form2->Image3->Picture();
+    ASSERT_EQ(edge.Width(), 1);
+    ASSERT_EQ(edge.Height(), 14);
+    EXPECT_EQ(edge.Pixel(0, 0), RGB(0xAC, 0xDE, 0xB0));
+    EXPECT_EQ(edge.Pixel(0, 1), RGB(0x6D, 0xC1, 0x74));
+    EXPECT_EQ(fill.Pixel(0, 1), RGB(0xEB, 0xF9, 0xEB));
+    for (int percent : {0, 1, 2, 50, 100, 101}) {
+        SCOPED_TRACE(percent);
+        Form2->PaintBar(percent, Form2->Image6);
+        const tk::Bitmap& bar = Form2->Image6->Picture();
+        const int width = BarWidth(percent);
+        EXPECT_EQ(bar.Width(), width);
+        if (width == 0) {
+            EXPECT_TRUE(bar.Empty());
+            continue;
+        }
+        EXPECT_EQ(bar.Height(), 14);
+        for (int y = 0; y < 14; ++y) {
+            EXPECT_EQ(bar.Pixel(0, y), edge.Pixel(0, y)) << y;
+            EXPECT_EQ(bar.Pixel(width - 1, y), edge.Pixel(0, y)) << y;
+            for (int x = 1; x < width - 1; ++x)
+                if (bar.Pixel(x, y) != fill.Pixel(0, y)) {
+                    ADD_FAILURE() << "fill at " << x << "," << y;
+                    break;
+                }
+        }
+    }
+    // On screen the bar is cut at the image's edge, inside the trough.
+    Form2->Show();
+    Form2->PaintBar(101, Form2->Image7);
+    FlushEvents(100);
+    HDC dc = ::GetDC(Form2->Handle());
+    EXPECT_EQ(::GetPixel(dc, 14, 106 + 1), edge.Pixel(0, 1));
+    EXPECT_EQ(::GetPixel(dc, 14 + 200, 106 + 1), fill.Pixel(0, 1));
+    EXPECT_NE(::GetPixel(dc, 14 + 357, 106 + 1), fill.Pixel(0, 1));  // the trough's frame
+    ::ReleaseDC(Form2->Handle(), dc);
+}
+
+TEST_F(BatchTest, BatchConvertsEveryFileAndComesBackToTheMainWindow) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    // A stale temporary file of someone else's and a final name that is
+    // already there stay as they are.
+    WriteBytes(out_ + "temp_2953.avi", "stale");
+    WriteBytes(out_ + "one.AVI", "older one");
+    const std::string sources[] = {
+        Source("one.mp4", Converts()),
+        Source("clip.mp4", Converts(), in_ + "a\\"),
+        Source("clip.MP4", Converts(), in_ + "b\\"),  // same name, other folder
+        Source("bad.mp4", {"touch", "exit 1"}),      // leaves a partial file
+        Source("empty.mp4", {"exit 0"}),             // "succeeds" without output
+        Source("taken.mp4", {StatusLine("00:00:03.00"), "sleep 1500", "touch", "exit 0"}),
+    };
+    Form1->Label1->SetCaption("Added 6 file(s).");
+    StartBatch({std::begin(sources), std::end(sources)});
+
+    // The file before the last: its final name is taken while it converts.
+    ASSERT_TRUE(RunUntil([&] { return CurrentIndex == 6 && !Worker->Idle; }, 40000));
+    WriteBytes(out_ + "taken.AVI", "someone else's");
+    const std::vector<std::string> operations = RunToEnd();
+
+    EXPECT_EQ(operations,
+              (std::vector<std::string>{"Current Operation:", "Convert file \"one.mp4\":", "Convert file \"clip.mp4\":",
+                                        "Convert file \"clip.MP4\":", "Convert file \"bad.mp4\":",
+                                        "Convert file \"empty.mp4\":", "Convert file \"taken.mp4\":"}));
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"[1]clip.AVI", "[1]one.AVI", "[1]taken.AVI", "clip.AVI",
+                                                       "one.AVI", "taken.AVI", "temp_2953.avi"}));
+    EXPECT_EQ(ReadBytes(out_ + "one.AVI"), "older one");
+    EXPECT_EQ(ReadBytes(out_ + "taken.AVI"), "someone else's");
+    EXPECT_EQ(ReadBytes(out_ + "temp_2953.avi"), "stale");
+    EXPECT_EQ(ReadBytes(out_ + "[1]taken.AVI"), "fake output");
+
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "Done.\n\nNot converted:\n" + sources[3] + "\n" + sources[4]);
+    EXPECT_EQ(boxes.LastOwner(), Form2->Handle());
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Form2->Timer1->Enabled());
+    EXPECT_FALSE(TickBusy);
+    EXPECT_EQ(Form1->Label1->Caption(), "Added 0 file(s).");
+    EXPECT_EQ(Form2->Label3->Caption(), "100%");
+    EXPECT_EQ(Form2->Label4->Caption(), "100%");
+    EXPECT_EQ(Form2->Image7->Picture().Width(), 357);
+    ASSERT_EQ(shell_.Requests().size(), 1u);
+    const tk::ShellRequest& open = shell_.Requests()[0];
+    EXPECT_EQ(open.file, Form1->Edit1->Text());
+    EXPECT_EQ(open.owner, Form1->Handle());
+    EXPECT_TRUE(open.noVerb);
+    EXPECT_TRUE(open.noParameters);
+    EXPECT_EQ(open.show, SW_SHOW);
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+TEST_F(BatchTest, BarsFollowEachFileAndStandFullBetweenFiles) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    Form1->CheckBox1->SetChecked(false);
+    const std::vector<std::string> longer = {"sleep 2000", StatusLine("00:00:03.00"), "sleep 2000", "touch", "exit 0"};
+    StartBatch({Source("first.mp4", longer), Source("second.mp4", longer)});
+
+    // While the first file converts, the polls show its 50 % (2 of 4 s).
+    ASSERT_TRUE(WaitFor([&] { return Form2->Label3->Caption() == "50%"; }, 10000));
+    EXPECT_EQ(Form2->Label4->Caption(), "25%");
+    EXPECT_EQ(Form2->Image6->Picture().Width(), BarWidth(50));
+    EXPECT_EQ(Form2->Image7->Picture().Width(), BarWidth(25));
+    // The second file is handed over the moment the first one is done; its
+    // bar shows the first one complete until its own first poll.
+    ASSERT_TRUE(WaitFor([&] { return CurrentIndex == 2; }, 10000));
+    EXPECT_EQ(Form2->Label3->Caption(), "100%");
+    EXPECT_EQ(Form2->Image6->Picture().Width(), 357);
+    ASSERT_TRUE(WaitFor([&] { return Form2->Label3->Caption() == "50%"; }, 10000));
+    EXPECT_EQ(Form2->Label4->Caption(), "75%");
+
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_TRUE(shell_.Requests().empty()) << "the folder is opened only when asked";
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"first.AVI", "second.AVI"}));
+}
+
+TEST_F(BatchTest, SourceAndOutputInOneFolder) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    in_ = out_;
+    const std::string a = Source("temp_2953.mp4", Converts());  // its output is temp_2953.AVI
+    const std::string b = Source("b.mp4", Converts());
+    StartBatch({a, b});
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"b.AVI", "b.mp4", "temp_2953.AVI", "temp_2953.mp4"}));
+    EXPECT_EQ(ReadBytes(out_ + "temp_2953.AVI"), "fake output");
+}
+
+TEST_F(BatchTest, FailureInsideATickIsReportedAndTheBatchGoesOn) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    // The count says three, but there are two files: handing over the third
+    // one fails inside the tick.
+    StartBatch({Source("one.mp4", Converts()), Source("two.mp4", Converts())});
+    SourceCount = 3;
+    RunToEnd();
+    ASSERT_EQ(errors_.Errors().size(), 1u);
+    EXPECT_FALSE(TickBusy);
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"one.AVI", "two.AVI"}));
+}
+
+TEST_F(BatchTest, AStepWithoutABatchDoesNothing) {
+    // The worker's end of a job runs the batch step only while a batch runs.
+    CurrentIndex = 0;
+    SourceCount = 0;
+    ::PostMessageA(Form2->Handle(), WM_APP + 20, 0, 0);
+    FlushEvents(100);
+    EXPECT_EQ(CurrentIndex, 0);
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Converting);
+}
+
+}  // namespace
