@@ -1,8 +1,9 @@
 # Quendrix Ombrelo: set-up, build, run and test on Debian.
 BUILD ?= build
+DIST_BUILD ?= build-release
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: all setup configure build run test clean
+.PHONY: all setup configure build run test dist clean
 
 all: build
 
@@ -24,5 +25,13 @@ run: build
 test: build
 	bash tools/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j2 --timeout 900
 
+# A release build of the program in its own folder (no debug information),
+# then dist/QuendrixOmbrelo-1.0.zip and dist/QuendrixOmbrelo-1.0-setup.exe.
+dist: setup
+	@if [ ! -f $(DIST_BUILD)/build.ninja ]; then cmake -S . -B $(DIST_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release; fi
+	cmake --build $(DIST_BUILD) --target QuendrixOmbrelo
+	bash tools/package.sh $(DIST_BUILD)/QuendrixOmbrelo.exe dist
+	@ls -l dist
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DIST_BUILD) dist

@@ -91,6 +91,14 @@ struct IconTraits {
 };
 using Icon = UniqueHandle<IconTraits>;
 
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::RegCloseKey(h); }
+};
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
 // A window's DC for drawing outside the paint cycle.
 class WindowDc {
 public:

@@ -2,9 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace tk {
 
 namespace {
@@ -31,14 +28,6 @@ std::string DescribeShellRequest(const ShellRequest& r) {
 void ShellOpen(const ShellRequest& request) {
     if (CurrentLauncher()) {
         CurrentLauncher()(request);
-        return;
-    }
-    if (const char* log = std::getenv("QUENDRIX_SHELL_LOG"); log && *log) {
-        if (FILE* f = std::fopen(log, "ab")) {
-            const std::string line = DescribeShellRequest(request) + "\r\n";
-            std::fwrite(line.data(), 1, line.size(), f);
-            std::fclose(f);
-        }
         return;
     }
     Launch(request);

@@ -1,6 +1,7 @@
 // The one door to the shell: every ShellExecuteA of the program goes through
-// ShellOpen, so that tests can record launches instead of starting browsers,
-// mail programs or folder windows.
+// ShellOpen. Unit tests replace the launcher in their own process and record
+// the requests; the shipped program always hands them to the shell, and
+// end-to-end tests see what the shell really starts (see tests/e2e/Recorders.h).
 #pragma once
 
 #include <windows.h>
@@ -23,17 +24,15 @@ struct ShellRequest {
 
 using ShellLauncher = std::function<void(const ShellRequest&)>;
 
-// Hands the request to the shell. The result is not examined.
-// When the environment variable QUENDRIX_SHELL_LOG names a file, the request
-// is appended there as one line (verb|file|parameters|directory|show) instead:
-// this is how tests that drive the whole program see what it would launch.
+// Hands the request to the launcher set below, or else to the shell
+// (ShellExecuteA). The result is not examined.
 void ShellOpen(const ShellRequest& request);
 
 // Replaces the launcher (tests in the program's own process); returns the
 // previous one. An empty launcher restores the real shell.
 ShellLauncher SetShellLauncher(ShellLauncher launcher);
 
-// The line format used by the log above.
+// One line for messages: verb|file|parameters|directory|show.
 std::string DescribeShellRequest(const ShellRequest& request);
 
 }  // namespace tk

@@ -19,6 +19,7 @@ packages=(
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     cmake make ninja-build pkg-config nasm dpkg-dev
     ffmpeg imagemagick
+    nsis zip unzip
     fonts-wine fonts-liberation fonts-dejavu-core
     googletest
     python3 python3-pil nlohmann-json3-dev

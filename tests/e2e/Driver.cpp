@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/TestSupport.h"
 
 namespace e2e {
@@ -41,31 +43,35 @@ bool Exists(const std::string& path) { return testing_support::Exists(path); }
 void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
 
 RunningProgram::RunningProgram(const std::string& folder) : folder_(folder) {
+    if (const std::string error = RegisterRecorders(QUENDRIX_RECORDER); !error.empty())
+        ADD_FAILURE() << "the launch recorders are not in place: " << error;
     const std::string exe = folder + "QuendrixOmbrelo.exe";
     if (!::CreateHardLinkA(exe.c_str(), QUENDRIX_EXE, nullptr)) ::CopyFileA(QUENDRIX_EXE, exe.c_str(), FALSE);
-    ::DeleteFileA((folder + "shell.log").c_str());
-    ::SetEnvironmentVariableA("QUENDRIX_SHELL_LOG", (folder + "shell.log").c_str());
+    logMark_ = LaunchLogMark();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exe + "\"";
-    ::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                     &process_);
-    ::SetEnvironmentVariableA("QUENDRIX_SHELL_LOG", nullptr);
-    if (process_.hProcess) ::WaitForInputIdle(process_.hProcess, 10000);
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &started)) {
+        ADD_FAILURE() << "cannot start " << exe << " (error " << ::GetLastError() << ")";
+        return;
+    }
+    tk::Handle thread(started.hThread);
+    process_.Reset(started.hProcess);
+    processId_ = started.dwProcessId;
+    ::WaitForInputIdle(process_.Get(), 10000);
 }
 
 RunningProgram::~RunningProgram() {
-    if (!process_.hProcess) return;
-    if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process_.hProcess, 1);
-        ::WaitForSingleObject(process_.hProcess, 5000);
+    if (process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.Get(), 1);
+        ::WaitForSingleObject(process_.Get(), 5000);
     }
-    ::CloseHandle(process_.hThread);
-    ::CloseHandle(process_.hProcess);
 }
 
 HWND RunningProgram::Window(const std::string& caption) const {
-    Search s{process_.dwProcessId, &caption, nullptr};
+    Search s{processId_, &caption, nullptr};
     ::EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
@@ -100,9 +106,18 @@ std::string RunningProgram::Text(HWND hwnd) {
 }
 
 bool RunningProgram::WaitForExit(int timeoutMs) const {
-    return ::WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return process_ && ::WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
-std::string RunningProgram::ShellLog() const { return ReadFile(folder_ + "shell.log"); }
+std::vector<Launch> RunningProgram::Launches() const { return LaunchesSince(logMark_, processId_); }
+
+std::vector<Launch> RunningProgram::WaitForLaunches(size_t count, int timeoutMs) const {
+    std::vector<Launch> launches = Launches();
+    for (int waited = 0; launches.size() < count && waited < timeoutMs; waited += 100) {
+        ::Sleep(100);
+        launches = Launches();
+    }
+    return launches;
+}
 
 }  // namespace e2e

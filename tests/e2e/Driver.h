@@ -1,18 +1,23 @@
 // Drives the built program from outside, as a user would: starts it in a
 // program folder of its own, finds its windows, clicks their buttons, and
-// reads what it leaves on disk.
+// reads what it leaves on disk and what it has the shell start.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "e2e/Recorders.h"
+#include "toolkit/Handles.h"
 
 namespace e2e {
 
 class RunningProgram {
 public:
-    // Copies the program into `folder` and starts it there. Shell launches
-    // are written to folder\shell.log instead of being carried out.
+    // Copies the program into `folder` and starts it there. The recorders
+    // (Recorders.h) are registered first, so whatever the program has the
+    // shell start is recorded, and nothing real is started.
     explicit RunningProgram(const std::string& folder);
     ~RunningProgram();  // ends the program if it still runs
     RunningProgram(const RunningProgram&) = delete;
@@ -29,12 +34,20 @@ public:
     static std::string Text(HWND hwnd);
     // Waits for the program to end; true when it has.
     bool WaitForExit(int timeoutMs = 15000) const;
-    std::string ShellLog() const;
+    // The programs that the shell has started for this program so far, in
+    // the order they started.
+    std::vector<Launch> Launches() const;
+    // Waits until there are at least `count` of them; returns them all (fewer
+    // after the time-out). Waiting for one with a short time-out is also how
+    // a test sees that nothing was started.
+    std::vector<Launch> WaitForLaunches(size_t count = 1, int timeoutMs = 15000) const;
     const std::string& Folder() const { return folder_; }
 
 private:
     std::string folder_;
-    PROCESS_INFORMATION process_{};
+    size_t logMark_ = 0;
+    DWORD processId_ = 0;
+    tk::Handle process_;
 };
 
 // A fresh, empty folder for one run (removed first if left from an earlier run).

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The release files, made from this build's program by tools/package.sh: the
+# zip must hold exactly its folder of three files; the installer, in a fresh
+# Wine prefix of its own, must install silently for the user, the installed
+# program must start, and the silent uninstaller must take away all it put
+# there and the program's own two files, and nothing else.
+#   release_test.sh <QuendrixOmbrelo.exe> <StartInstalled.exe> <e2e_recorders_test.exe>
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+program=$1 starter=$2 recorders=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quendrix_release.XXXXXX")
+export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+
+failed=0
+expect() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failed=1; fi
+}
+same() { [ "$1" = "$2" ] || { printf '  expected: %s\n  got:      %s\n' "$2" "$1"; return 1; }; }
+win() { wine "$@" 2>/dev/null | tr -d '\r'; }
+
+# --- the release files, with the program stripped as the release build is ----
+mkdir "$work/dist"
+i686-w64-mingw32-strip -o "$work/QuendrixOmbrelo.exe" "$program"
+bash "$here/tools/package.sh" "$work/QuendrixOmbrelo.exe" "$work/dist"
+zip_file="$work/dist/QuendrixOmbrelo-1.0.zip"
+setup="$work/dist/QuendrixOmbrelo-1.0-setup.exe"
+
+listing=$(unzip -Z1 "$zip_file" | tr '\n' '|')
+expect "the zip holds the folder and its three files, nothing else" same "$listing" \
+    "Quendrix Ombrelo/|Quendrix Ombrelo/QuendrixOmbrelo.exe|Quendrix Ombrelo/help.htm|Quendrix Ombrelo/readme.txt|"
+mkdir "$work/unzipped"
+unzip -q "$zip_file" -d "$work/unzipped"
+expect "the zip's program is the packaged one" cmp -s "$work/unzipped/Quendrix Ombrelo/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
+expect "the zip's help page is the project's" cmp -s "$work/unzipped/Quendrix Ombrelo/help.htm" "$here/resources/help.htm"
+readme="$work/unzipped/Quendrix Ombrelo/readme.txt"
+expect "readme.txt ends every line with CR LF" bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$readme"
+
+# --- a fresh prefix, where nothing can start a real browser -----------------
+wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
+expect "the launch recorders are registered" \
+    bash -c 'wine "$1" --gtest_filter=Recorders.AreRegisteredInThisPrefix >/dev/null 2>&1' _ "$recorders"
+local_appdata=$(win cmd /c echo %LOCALAPPDATA%)
+appdata=$(win cmd /c echo %APPDATA%)
+windir=$(win cmd /c echo %WINDIR%)
+install_win="$local_appdata\\Programs\\Quendrix Ombrelo"
+install=$(winepath -u "$install_win" 2>/dev/null)
+shortcut="$(winepath -u "$appdata\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)/Quendrix Ombrelo.lnk"
+tool="$(winepath -u "$windir" 2>/dev/null)/quendrix_yt_1/nnn.exe"
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuendrixOmbrelo'
+launch_log="$WINEPREFIX/drive_c/launch_recorders/launches.log"
+
+# --- silent installation -----------------------------------------------------
+wine "$setup" /S
+wineserver -w
+expect "the installer puts the three files and the uninstaller in the user's programs folder" \
+    same "$(ls -A "$install" 2>/dev/null | sort | tr '\n' '|')" "QuendrixOmbrelo.exe|help.htm|readme.txt|uninstall.exe|"
+expect "the installed program is the packaged one" cmp -s "$install/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
+expect "the installed readme is the zip's" cmp -s "$install/readme.txt" "$readme"
+expect "the Start menu shortcut leads to the program" python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+name = "QuendrixOmbrelo.exe"
+sys.exit(0 if name.encode() in data or name.encode("utf-16-le") in data else 1)' "$shortcut"
+
+entry=$(win reg query "$key")
+value() { printf '%s\n' "$entry" | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+expect "the entry's DisplayName" same "$(value DisplayName)" "Quendrix Ombrelo 1.0"
+expect "the entry's DisplayVersion" same "$(value DisplayVersion)" "1.0.0.0"
+expect "the entry's Publisher" same "$(value Publisher)" "Quendrix Software"
+expect "the entry's InstallLocation" same "$(value InstallLocation)" "$install_win"
+expect "the entry's UninstallString" same "$(value UninstallString)" "\"$install_win\\uninstall.exe\""
+expect "the entry's DisplayIcon" same "$(value DisplayIcon)" "$install_win\\QuendrixOmbrelo.exe,0"
+expect "the entry's NoModify" same "$(value NoModify)" "0x1"
+expect "the entry's NoRepair" same "$(value NoRepair)" "0x1"
+expect "the entry's EstimatedSize is the program's size in KB" \
+    bash -c '[ $(( $1 )) -ge $(( $(stat -c %s "$2") / 1024 )) ]' _ "$(value EstimatedSize)" "$install/QuendrixOmbrelo.exe"
+
+# --- the installed program starts, as the user (its folder is writable) ------
+expect "the installed program shows its main window and closes" wine "$starter" "$install_win\\QuendrixOmbrelo.exe"
+wineserver -w
+expect "the program wrote set.txt and done.txt beside itself" test -f "$install/set.txt" -a -f "$install/done.txt"
+expect "the program installed its converter under the Windows directory" test -f "$tool"
+expect "nothing was started through the shell" test ! -s "$launch_log"
+
+# --- silent uninstallation: the user's own file stays ------------------------
+echo "mine" >"$install/my notes.txt"
+wine "$install/uninstall.exe" /S
+wineserver -w  # the uninstaller runs on from a copy of itself in the temporary folder
+expect "the uninstaller leaves only the user's own file" \
+    same "$(ls -A "$install" 2>/dev/null | tr '\n' '|')" "my notes.txt|"
+expect "the user's file is unchanged" same "$(cat "$install/my notes.txt")" "mine"
+expect "the shortcut is gone" test ! -e "$shortcut"
+expect "the uninstall entry is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$key"
+expect "the converter under the Windows directory stays" test -f "$tool"
+
+# --- again, without a file of the user's: the folder goes too ----------------
+rm "$install/my notes.txt"
+wine "$setup" /S
+wineserver -w
+wine "$install/uninstall.exe" /S
+wineserver -w
+expect "an emptied folder is removed" test ! -e "$install"
+
+exit "$failed"
