@@ -5,6 +5,8 @@
 set -euo pipefail
 build=${1:-build}
 exe="$build/QuendrixOmbrelo.exe"
+# A prefix of its own: the tests register recorder programs in theirs.
+export QUENDRIX_RUN_PREFIX="$(cd "$build" && pwd)/run-prefix"
 if [ -n "${DISPLAY:-}" ]; then
     exec "$build/wine-run.sh" "$exe"
 fi
