@@ -169,7 +169,7 @@ void TForm1::Label2MouseUp(tk::Component* sender, tk::MouseButton button, tk::Sh
     Image2MouseUp(sender, button, shift, x, y);
 }
 
-void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize(); }
+void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize(this); }
 
 void TForm1::ImageButton9Click(tk::Component*) { Close(); }
 

@@ -146,7 +146,7 @@ void TForm2::Image1MouseUp(tk::Component*, tk::MouseButton button, tk::ShiftStat
 
 // The batch goes on while the application is minimised; this button never
 // touches it.
-void TForm2::ImageButton9Click(tk::Component*) { tk::Application::Get().Minimize(); }
+void TForm2::ImageButton9Click(tk::Component*) { tk::Application::Get().Minimize(this); }
 
 void TForm2::Timer1Timer(tk::Component*) {
     if (TickBusy) return;

@@ -169,9 +169,9 @@ void Application::ShowError(const std::string& text) {
     ::MessageBoxA(Handle(), shown.c_str(), title_.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
-void Application::Minimize() {
-    Form* keep = FormFromWindow(::GetActiveWindow());
-    if (!keep || !keep->Visible()) keep = nullptr;
+void Application::Minimize(Form* keep) {
+    if (!keep) keep = FormFromWindow(::GetActiveWindow());
+    if (keep && !keep->Visible()) keep = nullptr;
     for (const auto& form : forms_)
         if (!keep && form->Visible()) keep = form.get();
     if (!keep) return;

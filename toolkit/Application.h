@@ -68,10 +68,11 @@ public:
     // showing boxes; an empty function restores the box.
     void SetErrorSink(std::function<void(const std::string&)> sink) { errorSink_ = std::move(sink); }
 
-    // Minimises the whole application: the active form (or the main form)
-    // goes to the task bar, where it keeps the one button; every other
-    // visible form is hidden until that form is restored.
-    void Minimize();
+    // Minimises the whole application: the given form (by default the
+    // active one, or else the first visible one) goes to the task bar, where
+    // it keeps the one button; every other visible form is hidden until that
+    // form is restored.
+    void Minimize(Form* keep = nullptr);
     // Called by a form whose window was restored from the task bar.
     void FormRestored(Form* form);
 
