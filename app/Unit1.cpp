@@ -9,6 +9,7 @@
 #include "dialogs/Unit5.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
+#include "toolkit/FolderBrowser.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Shell.h"
 
@@ -78,6 +79,10 @@ TForm1::TForm1() : Form("tform1.json") {
     Field("Timer1", Timer1);
     Field("ImageButton8", ImageButton8);
     Field("ImageButton9", ImageButton9);
+    Field("ImageButton1", ImageButton1);
+    Field("ImageButton6", ImageButton6);
+    Field("ImageButton7", ImageButton7);
+    Field("ImageButton10", ImageButton10);
     Handler("FormCreate", &TForm1::FormCreate);
     Handler("Timer1Timer", &TForm1::Timer1Timer);
     Handler("FormCloseQuery", &TForm1::FormCloseQuery);
@@ -89,6 +94,10 @@ TForm1::TForm1() : Form("tform1.json") {
     Handler("Label2MouseUp", &TForm1::Label2MouseUp);
     Handler("ImageButton8Click", &TForm1::ImageButton8Click);
     Handler("ImageButton9Click", &TForm1::ImageButton9Click);
+    Handler("ImageButton1Click", &TForm1::ImageButton1Click);
+    Handler("ImageButton6Click", &TForm1::ImageButton6Click);
+    Handler("ImageButton7Click", &TForm1::ImageButton7Click);
+    Handler("ImageButton10Click", &TForm1::ImageButton10Click);
 }
 
 TForm1::~TForm1() {
@@ -172,6 +181,27 @@ void TForm1::Label2MouseUp(tk::Component* sender, tk::MouseButton button, tk::Sh
 void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize(this); }
 
 void TForm1::ImageButton9Click(tk::Component*) { Close(); }
+
+// ---- Commands -----------------------------------------------------------------
+
+void TForm1::ImageButton1Click(tk::Component*) {
+    // The source list arrives with its own change.
+}
+
+void TForm1::ImageButton6Click(tk::Component*) {}
+
+void TForm1::ImageButton7Click(tk::Component*) { Close(); }
+
+void TForm1::ImageButton10Click(tk::Component*) {
+    const std::string folder = BrowseOutputFolder();
+    if (tk::DirectoryExists(folder)) Edit1->SetText(folder);
+}
+
+std::string TForm1::BrowseOutputFolder() {
+    std::string folder = tk::BrowseForFolder(tk::Application::Get().Handle());
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
 
 // ---- The end of a batch -------------------------------------------------------
 

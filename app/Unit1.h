@@ -28,6 +28,10 @@ public:
     tk::Timer* Timer1 = nullptr;  // one tick: the start-up step
     TImageButton* ImageButton8 = nullptr;  // title bar: minimise
     TImageButton* ImageButton9 = nullptr;  // title bar: close
+    TImageButton* ImageButton1 = nullptr;   // start a batch
+    TImageButton* ImageButton6 = nullptr;   // the Help menu
+    TImageButton* ImageButton7 = nullptr;   // exit
+    TImageButton* ImageButton10 = nullptr;  // choose the output folder
 
     void FormCreate(tk::Component* sender);
     void Timer1Timer(tk::Component* sender);
@@ -43,6 +47,15 @@ public:
     void Label2MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
     void ImageButton8Click(tk::Component* sender);
     void ImageButton9Click(tk::Component* sender);
+
+    // The main window's commands.
+    void ImageButton1Click(tk::Component* sender);
+    void ImageButton6Click(tk::Component* sender);
+    void ImageButton7Click(tk::Component* sender);
+    void ImageButton10Click(tk::Component* sender);
+    // The shell's folder browser; the chosen folder with a trailing
+    // backslash, or an empty text.
+    std::string BrowseOutputFolder();
 
     // The end of a batch.
     void ClearSourceList() override;

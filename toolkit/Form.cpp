@@ -7,6 +7,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Modal.h"
 #include "toolkit/Timer.h"
 
 namespace tk {
@@ -42,17 +43,6 @@ MouseButton ButtonOf(UINT message) {
     default:
         return MouseButton::Left;
     }
-}
-
-struct CollectedWindows {
-    HWND self;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM data) {
-    auto* c = reinterpret_cast<CollectedWindows*>(data);
-    if (hwnd != c->self && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) c->windows.push_back(hwnd);
-    return TRUE;
 }
 
 }  // namespace
@@ -288,21 +278,18 @@ int Form::ShowModal() {
     if (modal_ || Visible()) throw Error("Cannot make a visible window modal");
     Application& app = Application::Get();
 
-    // Every other visible, enabled window of this thread waits for us.
-    CollectedWindows collect{hwnd_, {}};
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectEnabledWindow, reinterpret_cast<LPARAM>(&collect));
-    for (HWND w : collect.windows) ::EnableWindow(w, FALSE);
-
-    modal_ = true;
-    modalResult_ = mrNone;
-    Show();
-    ::SetForegroundWindow(hwnd_);
-    while (modalResult_ == mrNone) {
-        if (!app.HandleMessage() || app.Terminated()) modalResult_ = mrCancel;
-        if (modalResult_ != mrNone) CloseModal();
+    {
+        // Every other visible, enabled window of this thread waits for us.
+        DisabledWindows others(hwnd_);
+        modal_ = true;
+        modalResult_ = mrNone;
+        Show();
+        ::SetForegroundWindow(hwnd_);
+        while (modalResult_ == mrNone) {
+            if (!app.HandleMessage() || app.Terminated()) modalResult_ = mrCancel;
+            if (modalResult_ != mrNone) CloseModal();
+        }
     }
-    for (HWND w : collect.windows)
-        if (::IsWindow(w)) ::EnableWindow(w, TRUE);
     Hide();
     modal_ = false;
     return modalResult_;
