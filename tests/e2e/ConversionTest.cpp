@@ -1,0 +1,215 @@
+// A whole evening's job as a user does it, from outside the built program:
+// the clips are added through the Open dialog by typing their names, Start
+// is pressed, the progress window runs, the final box is confirmed, and the
+// output folder is opened. conversion_test.sh makes the clips beforehand and
+// checks the AVI files afterwards with ffprobe; this program leaves
+// screenshots of the main window with its list and of the progress window
+// mid-batch beside them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/Driver.h"
+#include "toolkit/Handles.h"
+
+namespace {
+
+using e2e::RunningProgram;
+
+constexpr char kMain[] = "Quendrix Ombrelo 1.0";
+constexpr char kProgress[] = "Converting...";
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        if (condition()) return true;
+        ::Sleep(50);
+    }
+    return condition();
+}
+
+// The child window whose rectangle, in the parent's client coordinates, is
+// exactly the one given: how the image buttons of the skin are found.
+HWND ChildAt(HWND parent, RECT wanted) {
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r;
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+        if (::EqualRect(&r, &wanted)) return child;
+    }
+    return nullptr;
+}
+
+// A left click in the middle of a control, posted as the mouse would.
+void Click(HWND control) {
+    RECT r;
+    ::GetClientRect(control, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+// Types text into a control, character by character.
+void Type(HWND control, const std::string& text) {
+    for (unsigned char c : text) ::PostMessageA(control, WM_CHAR, c, 1);
+}
+
+struct Found {
+    DWORD pid;
+    const char* cls;
+    HWND window;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND hwnd, LPARAM data) {
+    auto* f = reinterpret_cast<Found*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    char name[64] = "";
+    ::GetClassNameA(hwnd, name, sizeof name);
+    if (owner == f->pid && ::IsWindowVisible(hwnd) && lstrcmpA(name, f->cls) == 0) {
+        f->window = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process, of the class.
+HWND FindProcessWindow(DWORD pid, const char* cls) {
+    Found found{pid, cls, nullptr};
+    ::EnumWindows(&MatchProcessWindow, reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// Saves what the window shows on screen as a 24-bit BMP file.
+void Screenshot(HWND window, const std::string& path) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    tk::MemoryDc dc(::CreateCompatibleDC(screen));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+    void* bits = nullptr;
+    tk::BitmapHandle picture(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+        tk::ScopedSelect select(dc.Get(), picture.Get());
+        ::BitBlt(dc.Get(), 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        ::GdiFlush();
+    }
+    ::ReleaseDC(nullptr, screen);
+    const DWORD stride = (width * 3 + 3) & ~3u;
+    const DWORD size = stride * height;
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0,
+                          0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    tk::FileHandle out(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(out.Get(), &file, sizeof file, &written, nullptr);
+    ::WriteFile(out.Get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr);
+    ::WriteFile(out.Get(), bits, size, &written, nullptr);
+}
+
+int ListRows(HWND main) {
+    HWND list = ::FindWindowExA(main, nullptr, WC_LISTVIEWA, nullptr);
+    return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
+}
+
+TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
+    const std::string clips = Environment("QUENDRIX_E2E_CLIPS");      // ends with a backslash
+    const std::string out = Environment("QUENDRIX_E2E_OUT");          // ends with a backslash
+    const std::string artefacts = Environment("QUENDRIX_E2E_SHOTS");  // ends with a backslash
+    const std::vector<std::string> names = {"holiday in rome.mp4", "Birthday.MP4", "clip3.mp4"};
+    if (clips.empty() || out.empty() || artefacts.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+
+    // A returning user: the codec prompt was seen, the output folder is the
+    // one chosen last time.
+    const std::string folder = e2e::FreshFolder("conversion");
+    {
+        tk::FileHandle done(::CreateFileA((folder + "done.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                          nullptr));
+        tk::FileHandle set(::CreateFileA((folder + "set.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                         nullptr));
+        DWORD written = 0;
+        ::WriteFile(done.Get(), "Done\r\n", 6, &written, nullptr);
+        const std::string line = out + "\r\n";
+        ::WriteFile(set.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    RunningProgram program(folder);
+    HWND main = program.WaitForVisible(kMain);
+    ASSERT_NE(main, nullptr);
+    const DWORD pid = ProcessOf(main);
+    ::Sleep(1500);  // the start-up step (the tool is installed if it is missing)
+
+    // Add: the Open dialog. Type the clips' folder, then their names.
+    HWND add = ChildAt(main, RECT{496, 104, 566, 129});
+    ASSERT_NE(add, nullptr) << "the Add button";
+    Click(add);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(pid, "#32770")) != nullptr; }, 15000));
+    ::Sleep(500);
+    HWND nameBox = ::GetDlgItem(dialog, 1148);  // the file name box (cmb13)
+    HWND nameEdit = nameBox ? ::FindWindowExA(nameBox, nullptr, "Edit", nullptr) : ::GetDlgItem(dialog, 1152);
+    ASSERT_NE(nameEdit, nullptr) << "the file name field";
+    Type(nameEdit, clips);
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ::Sleep(1000);
+    std::string typed;
+    for (const auto& name : names) typed += "\"" + name + "\" ";
+    ::SendMessageA(nameEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    Type(nameEdit, typed);
+    ::Sleep(300);
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ListRows(main) == 3; }, 15000)) << "rows: " << ListRows(main);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000));
+    ::Sleep(500);
+    Screenshot(main, artefacts + "main_with_list.bmp");
+
+    // Start.
+    HWND start = ChildAt(main, RECT{16, 32, 81, 89});
+    ASSERT_NE(start, nullptr) << "the Start button";
+    Click(start);
+    HWND progress = program.WaitForVisible(kProgress, 15000);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(main)) << "the main window hides while the batch runs";
+    ::Sleep(1800);
+    Screenshot(progress, artefacts + "progress_mid_batch.bmp");
+
+    // The final box over the progress window: confirm it.
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(pid, "#32770")) != nullptr; }, 180000));
+    char text[256] = "";
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Done.");
+    EXPECT_EQ(RunningProgram::Text(box), kMain);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    EXPECT_FALSE(::IsWindowVisible(progress));
+    EXPECT_EQ(ListRows(main), 0);
+    // The output folder is opened (its recorder stands in for the folder window).
+    const auto launches = program.WaitForLaunches(1, 10000);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_NE(launches[0].commandLine.find(out.substr(0, out.size() - 1)), std::string::npos)
+        << launches[0].commandLine;
+
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit());
+}
+
+}  // namespace
