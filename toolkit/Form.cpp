@@ -361,7 +361,9 @@ void Form::AddHint(WinControl& control) {
 }
 
 bool Form::PreviewKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN) return false;
+    // With Alt held the same keys come as WM_SYSKEYDOWN; the modifiers do not
+    // matter for the dialog keys. Other system keys (Alt+F4, menu keys) pass.
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     const WORD key = static_cast<WORD>(msg.wParam);
     if (key != VK_RETURN && key != VK_ESCAPE) return false;
     if (const HWND focus = ::GetFocus()) {
