@@ -102,7 +102,8 @@ std::vector<DamagedCase> DamagedCases() {
         {"a marker inside the pixels", markerInScan,
          "JPEG error: Corrupt JPEG data: premature end of data segment"},
         {"no height", WithSize(16, 0), "JPEG error: Empty JPEG image (DNL not supported)"},
-        {"beyond what libjpeg takes", WithSize(65535, 65535), "JPEG error: Maximum supported image dimension is 65500 pixels"},
+        {"beyond what libjpeg takes", WithSize(65535, 65535),
+         "JPEG error: Maximum supported image dimension is 65500 pixels"},
         // libjpeg takes this one; the picture would not fit in memory.
         {"too large for memory", WithSize(60000, 60000), "Cannot create a 60000x60000 bitmap"},
     };
