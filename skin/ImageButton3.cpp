@@ -285,10 +285,18 @@ void TImageButton::BuildRegion(const tk::Bitmap& composite) {
     if (displayState_ == regionState_) return;
     HandleNeeded();
     if (!Handle()) return;  // no window yet: the first draw with one builds it
-    regionState_ = displayState_;
-    tk::Region shape = ShapeRegion(composite, transparentColor_);
+    // Until the window holds the new region, RegionState keeps saying that it
+    // does not: a build that throws or a refused hand-over is tried again at
+    // the next draw.
+    tk::Region shape = MakeRegion(composite);
     // No region (every pixel has the key colour) removes the window's region.
-    if (::SetWindowRgn(Handle(), shape.Get(), TRUE)) shape.Release();  // the system owns the region now
+    if (!::SetWindowRgn(Handle(), shape.Get(), TRUE)) return;  // refused: the shape is still ours and goes
+    shape.Release();  // the system owns the region now
+    regionState_ = displayState_;
+}
+
+tk::Region TImageButton::MakeRegion(const tk::Bitmap& composite) {
+    return ShapeRegion(composite, transparentColor_);
 }
 
 // --- input ---------------------------------------------------------------------------

@@ -122,6 +122,8 @@ protected:
     // Gives the window the shape of the composite, unless the region was
     // built for the current display state already.
     void BuildRegion(const tk::Bitmap& composite);
+    // The shape of the composite in the current key colour (ShapeRegion).
+    virtual tk::Region MakeRegion(const tk::Bitmap& composite);
     // Tells the image buttons of the same form about this button's group.
     void NotifyGroup();
 

@@ -1,15 +1,35 @@
 #include "toolkit/Bitmap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "toolkit/Text.h"
 
 namespace tk {
 
+namespace {
+
+uint16_t Word(std::string_view data, size_t at) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8);
+}
+
+uint32_t Dword(std::string_view data, size_t at) {
+    return Word(data, at) | static_cast<uint32_t>(Word(data, at + 2)) << 16;
+}
+
+[[noreturn]] void NotValid() { throw Error("Bitmap image is not valid"); }
+
+// Beyond this a picture is refused rather than given a DIB section (256 MB).
+constexpr int64_t kMaxPixels = int64_t(1) << 26;
+
+}  // namespace
+
 Bitmap::Bitmap(int width, int height) {
     if (width <= 0 || height <= 0) return;
+    if (int64_t(width) * height > kMaxPixels) throw Error(Format("Cannot create a %dx%d bitmap", width, height));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -48,24 +68,65 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
 }
 
 Bitmap Bitmap::FromBmp(std::string_view file) {
-    // BITMAPFILEHEADER (14 bytes), then the BITMAPINFO that GDI reads itself.
-    if (file.size() < 14 + sizeof(BITMAPINFOHEADER) || file[0] != 'B' || file[1] != 'M')
-        throw Error("Bitmap image is not valid");
-    BITMAPFILEHEADER header;
-    std::memcpy(&header, file.data(), sizeof header);
-    const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + 14);
-    BITMAPINFOHEADER ih;
-    std::memcpy(&ih, info, sizeof ih);
-    if (header.bfOffBits >= file.size() || ih.biWidth <= 0 || ih.biHeight == 0)
-        throw Error("Bitmap image is not valid");
-    // GDI wants the header aligned; copy header and pixels into aligned storage.
-    std::string copy(file.substr(14));
-    Bitmap bitmap(ih.biWidth, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight);
-    const char* pixels = copy.data() + (header.bfOffBits - 14);
+    // BITMAPFILEHEADER (14 bytes), then the BITMAPINFOHEADER (or a later
+    // version of it, which begins the same way), its colour masks and palette,
+    // then at bfOffBits the rows. Every size is checked against the data
+    // before GDI reads any of it.
+    constexpr size_t kFileHeader = 14;
+    if (file.size() < kFileHeader + sizeof(BITMAPINFOHEADER) || file[0] != 'B' || file[1] != 'M') NotValid();
+    const uint32_t offBits = Dword(file, 10);
+    const uint32_t headerSize = Dword(file, 14);
+    const int32_t width = static_cast<int32_t>(Dword(file, 18));
+    const int32_t height = static_cast<int32_t>(Dword(file, 22));
+    const uint16_t planes = Word(file, 26);
+    const uint16_t bitCount = Word(file, 28);
+    const uint32_t compression = Dword(file, 30);
+    const uint32_t coloursUsed = Dword(file, 46);
+
+    // The header versions GDI knows: info, V2, V3, V4, V5.
+    if (headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124)
+        NotValid();
+    if (headerSize > file.size() - kFileHeader) NotValid();
+    if (width <= 0 || height == 0 || height == INT32_MIN || planes != 1) NotValid();
+    const int64_t rows = height < 0 ? -int64_t(height) : int64_t(height);
+    if (int64_t(width) * rows > kMaxPixels) NotValid();
+    switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+        if (compression != BI_RGB) NotValid();
+        break;
+    case 16:
+    case 32:
+        if (compression != BI_RGB && compression != BI_BITFIELDS) NotValid();
+        break;
+    default:
+        NotValid();
+    }
+    // A plain info header is followed by the three colour masks of BI_BITFIELDS;
+    // the later versions hold them.
+    const uint64_t masks = compression == BI_BITFIELDS && headerSize == 40 ? 12 : 0;
+    const uint64_t maxColours = bitCount <= 8 ? uint64_t(1) << bitCount : 0;
+    if (bitCount <= 8 && coloursUsed > maxColours) NotValid();
+    const uint64_t colours = coloursUsed != 0 ? coloursUsed : maxColours;
+    const uint64_t infoSize = headerSize + masks + colours * sizeof(RGBQUAD);
+    // The rows start after the palette and hold every row, each padded to 4 bytes.
+    const uint64_t stride = (uint64_t(width) * bitCount + 31) / 32 * 4;
+    const uint64_t pixelBytes = stride * uint64_t(rows);
+    if (offBits < kFileHeader + infoSize || offBits > file.size() || pixelBytes > file.size() - offBits) NotValid();
+
+    // GDI wants the header aligned: copy header, masks and palette, and the rows.
+    std::vector<uint32_t> info((infoSize + 3) / 4);
+    std::memcpy(info.data(), file.data() + kFileHeader, infoSize);
+    std::vector<uint32_t> pixels((pixelBytes + 3) / 4);
+    std::memcpy(pixels.data(), file.data() + offBits, pixelBytes);
+
+    Bitmap bitmap(width, static_cast<int>(rows));
     const int lines = ::SetDIBitsToDevice(bitmap.Dc(), 0, 0, bitmap.Width(), bitmap.Height(), 0, 0, 0,
-                                          bitmap.Height(), pixels, reinterpret_cast<const BITMAPINFO*>(copy.data()),
-                                          DIB_RGB_COLORS);
-    if (lines == 0) throw Error("Bitmap image is not valid");
+                                          bitmap.Height(), pixels.data(),
+                                          reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
+    if (lines == 0) NotValid();
     ::GdiFlush();
     for (int i = 0; i < bitmap.Width() * bitmap.Height(); ++i) bitmap.bits_[i] &= 0x00FFFFFF;
     return bitmap;

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "toolkit/Form.h"
+#include "toolkit/Panel.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Text.h"
 #include "toolkit/Timer.h"
@@ -18,6 +19,7 @@ std::map<std::string, ComponentFactory>& Factories() {
         {"Label", [] { return std::make_unique<Label>(); }},
         {"Image", [] { return std::make_unique<Image>(); }},
         {"Bevel", [] { return std::make_unique<Bevel>(); }},
+        {"Panel", [] { return std::make_unique<Panel>(); }},
         {"Button", [] { return std::make_unique<Button>(); }},
         {"RadioButton", [] { return std::make_unique<RadioButton>(); }},
         {"CheckBox", [] { return std::make_unique<CheckBox>(); }},

@@ -95,6 +95,10 @@ void Form::Load(const LayoutNode& node) {
     font_ = LayoutFont(node, FontSpec{});
     colour_ = LayoutColour(node, "color", colour_);
     brush_.Reset(::CreateSolidBrush(colour_));
+    autoSize_ = LayoutBool(node, "autoSize", false);
+    alphaBlendValue_ = LayoutInt(node, "alphaBlendValue", -1);
+    if (alphaBlendValue_ < -1 || alphaBlendValue_ > 255)
+        throw Error(Format("Layout %s: alphaBlendValue must be 0 to 255", layoutFile_.c_str()));
 }
 
 void Form::AttachEvent(const std::string& event, const AnyHandler& handler) {
@@ -126,6 +130,7 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     }
     const HWND owner = OwnerWindow();
     if (!owner) exStyle |= WS_EX_APPWINDOW;
+    if (alphaBlendValue_ >= 0) exStyle |= WS_EX_LAYERED;
     exStyle |= ExtraExStyle();
 
     RECT r{0, 0, clientWidth_, clientHeight_};
@@ -142,6 +147,9 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (!hwnd_) throw Error(Format("Cannot create the window of %s", name_.c_str()));
     ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
+    if (alphaBlendValue_ >= 0 &&
+        !::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA))
+        throw Error(Format("Cannot make the window of %s partly transparent", name_.c_str()));
 
     const std::string icon = LayoutText(layout, "icon");
     if (!icon.empty()) {
@@ -173,6 +181,7 @@ void Form::CreateComponents(const LayoutNode& layout) {
         components_.push_back(std::move(component));
     }
     for (auto& component : components_) component->Realize();
+    if (autoSize_) FitToControls();
 
     // The tab order is the windows' z-order, which the dialog navigation follows.
     std::vector<WinControl*> windowed;
@@ -188,6 +197,30 @@ void Form::CreateComponents(const LayoutNode& layout) {
         ::SetWindowPos(w->Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = w->Handle();
     }
+}
+
+void Form::FitToControls() {
+    int width = 0, height = 0;
+    for (Control* c : controls_) {
+        if (!c->Visible()) continue;
+        width = std::max(width, c->Left() + c->Width());
+        height = std::max(height, c->Top() + c->Height());
+    }
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
+    RECT r{0, 0, width, height};
+    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    const int outerWidth = r.right - r.left, outerHeight = r.bottom - r.top;
+    RECT now;
+    ::GetWindowRect(hwnd_, &now);
+    int x = now.left, y = now.top;
+    if (centred_) {
+        x = (::GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2;
+        y = (::GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2;
+    }
+    ::SetWindowPos(hwnd_, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    clientWidth_ = width;
+    clientHeight_ = height;
 }
 
 Component* Form::FindComponent(const std::string& name) const {
@@ -349,7 +382,9 @@ void Form::AddHint(WinControl& control) {
 }
 
 bool Form::PreviewKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN) return false;
+    // With Alt held the same keys come as WM_SYSKEYDOWN; the modifiers do not
+    // matter for the dialog keys. Other system keys (Alt+F4, menu keys) pass.
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     const WORD key = static_cast<WORD>(msg.wParam);
     if (key != VK_RETURN && key != VK_ESCAPE) return false;
     if (const HWND focus = ::GetFocus()) {

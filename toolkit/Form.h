@@ -47,6 +47,9 @@ public:
     std::string Caption() const;
     void SetCaption(const std::string& caption);
     RECT WindowRect() const;
+    // The window's alpha as its layout sets it ("alphaBlendValue", 0 to 255);
+    // -1: the window is opaque, not layered.
+    int AlphaBlendValue() const { return alphaBlendValue_; }
     void MoveTo(int left, int top);
 
     const std::vector<Control*>& Controls() const { return controls_; }
@@ -128,6 +131,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateWindowFromLayout(const LayoutNode& layout);
     void CreateComponents(const LayoutNode& layout);
+    // "autoSize": the client area takes the extent of the visible controls.
+    void FitToControls();
     void Paint();
     GraphicControl* GraphicControlAt(POINT p) const;
     bool RouteMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -148,6 +153,8 @@ private:
     Icon icon_, smallIcon_;
     std::string border_ = "sizeable";
     bool centred_ = true;
+    bool autoSize_ = false;
+    int alphaBlendValue_ = -1;
     int clientWidth_ = 0, clientHeight_ = 0;
     bool modal_ = false;
     int modalResult_ = mrNone;

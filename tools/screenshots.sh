@@ -12,7 +12,7 @@ mkdir -p "$here/docs"
 export QUENDRIX_RUN_PREFIX="$here/$build/shot-prefix"
 bash "$here/tools/with-display.sh" bash -c '
     build=$1; docs=$2
-    for which in main progress prompt hint; do
+    for which in main progress prompt hint about; do
         "$build/wine-run.sh" explorer /desktop=shot,800x640 "$build/tests/showcase/Showcase.exe" "$which" &
         sleep 6
         import -window root -crop 800x640+0+0 -trim +repage "$docs/$which.png"

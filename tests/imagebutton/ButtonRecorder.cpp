@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "toolkit/Controls.h"
+#include "toolkit/Text.h"
 
 namespace imagebutton_test {
 
@@ -28,6 +29,14 @@ LRESULT RecordingButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     const LRESULT result = TImageButton::HandleMessage(message, wParam, lParam);
     painting_ = false;
     return result;
+}
+
+tk::Region RecordingButton::MakeRegion(const tk::Bitmap& composite) {
+    if (failingBuilds_ > 0) {
+        --failingBuilds_;
+        throw tk::Error("Cannot create the region of an image button");
+    }
+    return TImageButton::MakeRegion(composite);
 }
 
 void RegisterRecordingButton() {

@@ -21,11 +21,15 @@ public:
     void DrawButton() override;
     std::vector<std::string>& Record() { return record_; }
     int Repaints() const { return repaints_; }
+    // The next `count` region builds fail as a refusing system makes them fail.
+    void FailRegionBuilds(int count) { failingBuilds_ = count; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    tk::Region MakeRegion(const tk::Bitmap& composite) override;
 
 private:
+    int failingBuilds_ = 0;
     std::vector<std::string> record_;
     bool painting_ = false;
     int repaints_ = 0;

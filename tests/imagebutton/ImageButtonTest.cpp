@@ -121,8 +121,10 @@ protected:
     }
     void Key(HWND target, UINT message, WPARAM key, bool repeat = false) {
         LPARAM data = 1;
-        if (message == WM_KEYUP) data |= 0xC0000000;
+        if (message == WM_KEYUP || message == WM_SYSKEYUP) data |= 0xC0000000;
         else if (repeat) data |= 0x40000000;
+        // Keys pressed with Alt held come as system keys whose context bit says so.
+        if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) data |= 0x20000000;
         ::PostMessageA(target, message, key, data);
         FlushEvents();
     }
@@ -516,7 +518,7 @@ TEST_F(ImageButtonTest, SpaceClicksOnRelease) {
     EXPECT_RECORD(b, {"draw none+focus", "leave", "draw over+focus", "enter"});
 }
 
-enum Modifier : unsigned { kNone = 0, kShiftKey = 1, kCtrlKey = 2 };
+enum Modifier : unsigned { kNone = 0, kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
 
 struct DialogKeyCase {
     const char* what;
@@ -544,6 +546,11 @@ const DialogKeyCase kDialogKeyCases[] = {
     {"Shift does not matter", VK_RETURN, 0, {0, 1, 0, 0}, {0, 0, 0, 0}, 0, 0, kShiftKey, 2},
     {"Ctrl does not matter", VK_RETURN, 4, {0, 1, 0, 0}, {0, 0, 0, 0}, 0, 0, kCtrlKey, 2},
     {"Shift and Ctrl with Escape", VK_ESCAPE, 0, {0, 0, 0, 0}, {1, 0, 0, 0}, 0, 0, kShiftKey | kCtrlKey, 1},
+    {"Alt with Enter on the focused button", VK_RETURN, 3, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0, kAltKey, 3},
+    {"Alt with Enter in the edit field", VK_RETURN, 0, {0, 0, 0, 1}, {0, 0, 0, 0}, 0, 0, kAltKey, 4},
+    {"Alt with Escape", VK_ESCAPE, 1, {0, 0, 0, 0}, {0, 1, 0, 0}, 0, 0, kAltKey, 2},
+    {"Alt and Shift with Escape", VK_ESCAPE, 0, {0, 0, 0, 0}, {0, 0, 1, 0}, 0, 0, kAltKey | kShiftKey, 3},
+    {"Alt with Enter and no Default button: nobody", VK_RETURN, 0, {0, 0, 0, 0}, {1, 1, 1, 1}, 0, 0, kAltKey, 0},
 };
 
 TEST_F(ImageButtonTest, EnterAndEscapeGoToTheFirstButtonThatTakesThem) {
@@ -572,10 +579,12 @@ TEST_F(ImageButtonTest, EnterAndEscapeGoToTheFirstButtonThatTakesThem) {
         std::copy(std::begin(keys), std::end(keys), held);
         if (c.modifiers & kShiftKey) held[VK_SHIFT] = 0x80;
         if (c.modifiers & kCtrlKey) held[VK_CONTROL] = 0x80;
+        const bool alt = (c.modifiers & kAltKey) != 0;
+        if (alt) held[VK_MENU] = 0x80;
         ::SetKeyboardState(held);
-        Key(focus.Handle(), WM_KEYDOWN, c.key);
+        Key(focus.Handle(), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, c.key);
+        Key(focus.Handle(), alt ? WM_SYSKEYUP : WM_KEYUP, c.key);
         ::SetKeyboardState(keys);
-        Key(focus.Handle(), WM_KEYUP, c.key);
 
         for (int i = 0; i < 4; ++i) {
             const auto& record = form->Button(names[i]).Record();
@@ -586,6 +595,66 @@ TEST_F(ImageButtonTest, EnterAndEscapeGoToTheFirstButtonThatTakesThem) {
             EXPECT_EQ(::GetFocus(), form->Button(names[c.clicked - 1]).Handle());
         }
     }
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// Records the system commands that reach the given windows while it lives,
+// and keeps them from acting: no window closes, no menu opens.
+class SystemCommands {
+public:
+    explicit SystemCommands(std::vector<HWND> windows) : windows_(std::move(windows)) {
+        for (HWND w : windows_) ::SetWindowSubclass(w, &Record, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~SystemCommands() {
+        for (HWND w : windows_) ::RemoveWindowSubclass(w, &Record, 1);
+    }
+    std::vector<WPARAM>& Commands() { return commands_; }
+
+private:
+    static LRESULT CALLBACK Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+        if (message != WM_SYSCOMMAND) return ::DefSubclassProc(hwnd, message, wParam, lParam);
+        reinterpret_cast<SystemCommands*>(self)->commands_.push_back(wParam & 0xFFF0);
+        return 0;
+    }
+    std::vector<HWND> windows_;
+    std::vector<WPARAM> commands_;
+};
+
+TEST_F(ImageButtonTest, AltKeysOtherThanTheDialogKeysStillReachTheSystem) {
+    auto* form = Show<KeysForm>();
+    RecordingButton& b = form->Button("ImageButton1");
+    b.SetFocus();
+    FlushEvents();
+    ASSERT_EQ(::GetFocus(), b.Handle());
+    SystemCommands system({form->Handle(), b.Handle()});
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    BYTE held[256];
+    std::copy(std::begin(keys), std::end(keys), held);
+    held[VK_MENU] = 0x80;
+
+    // Alt+F4 asks the window to close; Alt and a letter go to the menu keys.
+    ::SetKeyboardState(held);
+    Key(b.Handle(), WM_SYSKEYDOWN, VK_F4);
+    Key(b.Handle(), WM_SYSKEYUP, VK_F4);
+    Key(b.Handle(), WM_SYSKEYDOWN, 'X');
+    Key(b.Handle(), WM_SYSKEYUP, 'X');
+    ::SetKeyboardState(keys);
+    EXPECT_EQ(system.Commands(), (std::vector<WPARAM>{SC_CLOSE, SC_KEYMENU}));
+    EXPECT_RECORD(b, {});
+    system.Commands().clear();
+
+    // Alt pressed, Enter with it, Alt released (a plain key release, as
+    // another key came between): a click, and no window menu.
+    ::SetKeyboardState(held);
+    Key(b.Handle(), WM_SYSKEYDOWN, VK_MENU);
+    Key(b.Handle(), WM_SYSKEYDOWN, VK_RETURN);
+    Key(b.Handle(), WM_SYSKEYUP, VK_RETURN);
+    ::SetKeyboardState(keys);
+    Key(b.Handle(), WM_KEYUP, VK_MENU);
+    EXPECT_EQ(std::count(b.Record().begin(), b.Record().end(), "click"), 1);
+    EXPECT_TRUE(system.Commands().empty());
+    EXPECT_TRUE(form->Visible());
     EXPECT_TRUE(errors_.Errors().empty());
 }
 
@@ -740,6 +809,37 @@ TEST_F(ImageButtonTest, RegionIsRebuiltOnlyWhenTheLookChanges) {
     ASSERT_TRUE(region);
     EXPECT_TRUE(::PtInRegion(region->Get(), 0, 56));
     EXPECT_FALSE(::PtInRegion(region->Get(), 25, 25));
+}
+
+TEST_F(ImageButtonTest, FailedRegionBuildIsTriedAgainAtTheNextDraw) {
+    auto* form = Show<DemoForm>();
+    RecordingButton& b = form->Button("ImageButton1");
+    ASSERT_EQ(b.RegionState(), dsNone);
+
+    // The hover look cannot get its region: the failure reaches the error
+    // box, the window keeps the shape it had, and no region is claimed.
+    b.FailRegionBuilds(1);
+    PointerOnto(b);
+    EXPECT_EQ(b.DisplayState(), dsOver);
+    EXPECT_NE(b.RegionState(), dsOver);
+    EXPECT_EQ(errors_.Errors(), std::vector<std::string>{"Cannot create the region of an image button."});
+    ExpectShape(b, Picture("main_start_none.bmp"), kMagenta, "the old shape stays");
+
+    // The next draw of the same look builds it.
+    ::InvalidateRect(b.Handle(), nullptr, FALSE);
+    FlushEvents();
+    EXPECT_EQ(b.RegionState(), dsOver);
+    ExpectShape(b, Picture("main_start_over.bmp"), kMagenta, "built at the next draw");
+
+    // A forced rebuild (the focus) that fails is tried again as well.
+    b.FailRegionBuilds(1);
+    b.SetFocus();
+    FlushEvents();
+    EXPECT_EQ(b.RegionState(), kNoRegion);
+    b.DrawButton();
+    EXPECT_EQ(b.RegionState(), dsOver);
+    ExpectShape(b, Picture("main_start_over.bmp"), kMagenta, "after the focus");
+    EXPECT_EQ(errors_.Errors().size(), 2u);
 }
 
 // --- the key colour ----------------------------------------------------------------------

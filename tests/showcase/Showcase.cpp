@@ -1,5 +1,5 @@
 // Shows one of the program's windows as it looks in use, for screenshots:
-//   Showcase.exe main | progress | prompt | hint
+//   Showcase.exe main | progress | prompt | hint | about
 // The progress window gets both bars part-filled, painted from its strips.
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
+#include "dialogs/AboutUnit.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit5.h"
 #include "toolkit/Application.h"
@@ -53,6 +54,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Form3->Show();
     } else if (which == "hint") {
         Form5->Show();
+    } else if (which == "about") {
+        AboutForm->Show();
     } else {
         Form1->Edit1->SetText("C:\\users\\me\\Videos\\Converted\\");
         Form1->Show();
