@@ -21,9 +21,11 @@ build: configure
 run: build
 	bash tools/run-app.sh $(BUILD)
 
-# Builds everything and runs every test headless, in a virtual display.
+# Builds everything and runs every test headless, in a virtual display. The
+# tests run one at a time: windows of test programs running side by side in
+# one Wine prefix would take the focus and the foreground from each other.
 test: build
-	bash tools/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j2 --timeout 900
+	bash tools/with-display.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 900
 
 # A release build of the program in its own folder (no debug information),
 # then dist/QuendrixOmbrelo-1.0.zip and dist/QuendrixOmbrelo-1.0-setup.exe.

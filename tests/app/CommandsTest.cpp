@@ -77,7 +77,7 @@ private:
             return;
         }
         ::SendMessageA(found_.dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
-        ::Sleep(100);
+        ::Sleep(300);
         ::PostMessageA(found_.dialog, WM_COMMAND, IDOK, 0);
     }
     std::string folder_;
