@@ -5,11 +5,15 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "app/SourceList.h"
+#include "dialogs/AboutUnit.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit5.h"
 #include "toolkit/Application.h"
+#include "toolkit/DroppedFiles.h"
 #include "toolkit/Files.h"
 #include "toolkit/FolderBrowser.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Shell.h"
 
@@ -83,6 +87,11 @@ TForm1::TForm1() : Form("tform1.json") {
     Field("ImageButton6", ImageButton6);
     Field("ImageButton7", ImageButton7);
     Field("ImageButton10", ImageButton10);
+    Field("PopupMenu4", PopupMenu4);
+    Field("Contents1", Contents1);
+    Field("AboutQuendrix1", AboutQuendrix1);
+    Field("MenuItem1", MenuItem1);
+    Field("VisitQuendrixWebSite1", VisitQuendrixWebSite1);
     Handler("FormCreate", &TForm1::FormCreate);
     Handler("Timer1Timer", &TForm1::Timer1Timer);
     Handler("FormCloseQuery", &TForm1::FormCloseQuery);
@@ -98,6 +107,10 @@ TForm1::TForm1() : Form("tform1.json") {
     Handler("ImageButton6Click", &TForm1::ImageButton6Click);
     Handler("ImageButton7Click", &TForm1::ImageButton7Click);
     Handler("ImageButton10Click", &TForm1::ImageButton10Click);
+    Handler("Contents1Click", &TForm1::Contents1Click);
+    Handler("AboutQuendrix1Click", &TForm1::AboutQuendrix1Click);
+    Handler("VisitQuendrixWebSite1Click", &TForm1::VisitQuendrixWebSite1Click);
+    BindSourceList();
 }
 
 TForm1::~TForm1() {
@@ -182,13 +195,156 @@ void TForm1::ImageButton8Click(tk::Component*) { tk::Application::Get().Minimize
 
 void TForm1::ImageButton9Click(tk::Component*) { Close(); }
 
-// ---- Commands -----------------------------------------------------------------
+// ---- Source file list -----------------------------------------------------------
 
-void TForm1::ImageButton1Click(tk::Component*) {
-    // The source list arrives with its own change.
+void TForm1::BindSourceList() {
+    Field("ListView1", ListView1);
+    Field("ImageButton2", ImageButton2);
+    Field("ImageButton3", ImageButton3);
+    Field("ImageButton4", ImageButton4);
+    Field("ImageButton5", ImageButton5);
+    Field("PopupMenu1", PopupMenu1);
+    Field("Add1", Add1);
+    Field("Delete1", Delete1);
+    Field("Clear1", Clear1);
+    Field("Play1", Play1);
+    Field("OpenDialog1", OpenDialog1);
+    Handler("ImageButton2Click", &TForm1::ImageButton2Click);
+    Handler("ImageButton3Click", &TForm1::ImageButton3Click);
+    Handler("ImageButton4Click", &TForm1::ImageButton4Click);
+    Handler("ImageButton5Click", &TForm1::ImageButton5Click);
+    Handler("Add1Click", &TForm1::Add1Click);
+    Handler("Delete1Click", &TForm1::Delete1Click);
+    Handler("Clear1Click", &TForm1::Clear1Click);
+    Handler("Play1Click", &TForm1::Play1Click);
 }
 
-void TForm1::ImageButton6Click(tk::Component*) {}
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DROPFILES) {
+        const LRESULT result = DefaultHandling(message, wParam, lParam);
+        WMDropFiles(reinterpret_cast<HDROP>(wParam));
+        return result;
+    }
+    return Form::HandleMessage(message, wParam, lParam);
+}
+
+void TForm1::RefreshCountLabel() { Label1->SetCaption("Added " + std::to_string(ListView1->Count()) + " file(s)."); }
+
+std::vector<std::string> TForm1::SourcePaths() const {
+    std::vector<std::string> paths;
+    const int count = ListView1->Count();
+    for (int row = 0; row < count; ++row) paths.push_back(ListView1->Caption(row));
+    return paths;
+}
+
+void TForm1::AddSourcePaths(const std::vector<std::wstring>& paths) {
+    std::vector<std::string> candidates;
+    for (const std::wstring& path : paths) {
+        // A name that can be written neither in the ANSI code page nor in
+        // short form could never be opened by the program: it is passed over.
+        if (auto listed = ListedPath(path)) candidates.push_back(*listed);
+    }
+    for (const std::string& path : PathsToAdd(SourcePaths(), candidates)) ListView1->AddItem(path, {FileSizeText(path)});
+}
+
+void TForm1::ImageButton2Click(tk::Component*) {
+    // Typed names are taken whatever they end in.
+    if (OpenDialog1->Execute()) AddSourcePaths(OpenDialog1->Files());
+    RefreshCountLabel();
+}
+
+void TForm1::ImageButton3Click(tk::Component*) {
+    const int row = ListView1->SelectedIndex();
+    if (row >= 0) ListView1->DeleteItem(row);
+    RefreshCountLabel();
+}
+
+void TForm1::ImageButton4Click(tk::Component*) {
+    ListView1->Clear();
+    RefreshCountLabel();
+}
+
+void TForm1::ImageButton5Click(tk::Component*) {
+    const int row = ListView1->SelectedIndex();
+    if (row < 0) return;
+    tk::ShellRequest request;
+    request.owner = Handle();
+    request.file = ListView1->Caption(row);
+    request.show = SW_SHOW;
+    tk::ShellOpen(request);
+}
+
+void TForm1::Add1Click(tk::Component*) { ImageButton2Click(nullptr); }
+
+void TForm1::Delete1Click(tk::Component*) { ImageButton3Click(nullptr); }
+
+void TForm1::Clear1Click(tk::Component*) { ImageButton4Click(nullptr); }
+
+void TForm1::Play1Click(tk::Component*) { ImageButton5Click(nullptr); }
+
+void TForm1::WMDropFiles(HDROP drop) {
+    {
+        tk::DropHandle files(drop);  // released however the listing ends
+        std::vector<std::wstring> movies;
+        for (std::wstring& path : tk::DroppedFiles(drop))
+            if (HasMp4Extension(path)) movies.push_back(std::move(path));
+        AddSourcePaths(movies);
+    }
+    RefreshCountLabel();
+}
+
+void TForm1::ClearSourceList() {
+    ListView1->Clear();
+    RefreshCountLabel();
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+// Start: only with files in the list and an output folder that exists;
+// otherwise nothing happens. Every global is written before the progress
+// window's first tick can come.
+void TForm1::ImageButton1Click(tk::Component*) {
+    if (ListView1->Count() == 0) return;
+    if (!tk::DirectoryExists(Edit1->Text())) return;
+    // Output names go right behind the folder: a folder read back from an
+    // older settings file without its backslash gets one here.
+    OutputFolder = WithTrailingBackslash(Edit1->Text());
+    SourceFiles.clear();
+    SourceFiles = SourcePaths();
+    SourceCount = static_cast<int>(SourceFiles.size());
+    CurrentIndex = 0;
+    Form2->Timer1->SetEnabled(true);
+    Hide();
+    Form2->Show();
+    Converting = true;
+}
+
+void TForm1::ImageButton6Click(tk::Component*) {
+    POINT at{};
+    ::GetCursorPos(&at);
+    PopupMenu4->Popup(at.x, at.y);
+}
+
+void TForm1::Contents1Click(tk::Component*) {
+    tk::ShellRequest open;
+    open.owner = tk::Application::Get().Handle();
+    open.file = tk::ProgramFolder() + "help.htm";
+    open.noParameters = false;  // an empty parameter text
+    open.show = SW_RESTORE;
+    tk::ShellOpen(open);
+}
+
+void TForm1::AboutQuendrix1Click(tk::Component*) { AboutForm->ShowModal(); }
+
+void TForm1::VisitQuendrixWebSite1Click(tk::Component*) {
+    tk::ShellRequest visit;
+    visit.owner = tk::Application::Get().Handle();
+    visit.file = "iexplore";
+    visit.parameters = kWebSite;
+    visit.noParameters = false;
+    visit.show = SW_RESTORE;
+    tk::ShellOpen(visit);
+}
 
 void TForm1::ImageButton7Click(tk::Component*) { Close(); }
 
@@ -204,8 +360,6 @@ std::string TForm1::BrowseOutputFolder() {
 }
 
 // ---- The end of a batch -------------------------------------------------------
-
-void TForm1::ClearSourceList() { Label1->SetCaption("Added 0 file(s)."); }
 
 void TForm1::BatchEnded() {
     Show();

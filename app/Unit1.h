@@ -1,16 +1,21 @@
 // The main window: the output folder, the start-up step that installs the
-// converter tool, and the close query that saves the output folder.
+// converter tool, the close query that saves the output folder, and the list
+// of source files.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "conversion/Unit2.h"
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Controls.h"
+#include "toolkit/FileDialogs.h"
 #include "toolkit/Form.h"
+#include "toolkit/ListView.h"
+#include "toolkit/Menu.h"
 #include "toolkit/Timer.h"
 
 class TForm1 : public tk::Form, public TBatchHost {
@@ -32,6 +37,11 @@ public:
     TImageButton* ImageButton6 = nullptr;   // the Help menu
     TImageButton* ImageButton7 = nullptr;   // exit
     TImageButton* ImageButton10 = nullptr;  // choose the output folder
+    tk::PopupMenu* PopupMenu4 = nullptr;    // the Help menu
+    tk::MenuItem* Contents1 = nullptr;
+    tk::MenuItem* AboutQuendrix1 = nullptr;
+    tk::MenuItem* MenuItem1 = nullptr;  // separator
+    tk::MenuItem* VisitQuendrixWebSite1 = nullptr;
 
     void FormCreate(tk::Component* sender);
     void Timer1Timer(tk::Component* sender);
@@ -56,6 +66,9 @@ public:
     // The shell's folder browser; the chosen folder with a trailing
     // backslash, or an empty text.
     std::string BrowseOutputFolder();
+    void Contents1Click(tk::Component* sender);
+    void AboutQuendrix1Click(tk::Component* sender);
+    void VisitQuendrixWebSite1Click(tk::Component* sender);
 
     // The end of a batch.
     void ClearSourceList() override;
@@ -66,9 +79,46 @@ public:
     // system has no short form for it.
     static std::string Win2DosName(const std::string& path);
 
+    // ---- Source file list ----------------------------------------------------
+    // Rows: the source's path (as the dialog or the drop gave it; the short
+    // form for a name outside the ANSI code page), then its size in MB.
+    tk::ListView* ListView1 = nullptr;
+    TImageButton* ImageButton2 = nullptr;  // add files
+    TImageButton* ImageButton3 = nullptr;  // remove the selected file
+    TImageButton* ImageButton4 = nullptr;  // remove all files
+    TImageButton* ImageButton5 = nullptr;  // play the selected file
+    tk::PopupMenu* PopupMenu1 = nullptr;   // the list's context menu
+    tk::MenuItem* Add1 = nullptr;
+    tk::MenuItem* Delete1 = nullptr;
+    tk::MenuItem* Clear1 = nullptr;
+    tk::MenuItem* Play1 = nullptr;
+    tk::OpenDialog* OpenDialog1 = nullptr;
+
+    void ImageButton2Click(tk::Component* sender);
+    void ImageButton3Click(tk::Component* sender);
+    void ImageButton4Click(tk::Component* sender);
+    void ImageButton5Click(tk::Component* sender);
+    void Add1Click(tk::Component* sender);
+    void Delete1Click(tk::Component* sender);
+    void Clear1Click(tk::Component* sender);
+    void Play1Click(tk::Component* sender);
+    // Files dropped anywhere on the window: the .mp4 ones are listed. The
+    // drop is released in every case.
+    void WMDropFiles(HDROP drop);
+
+    // The rows' paths, in row order (ListView1->Count() of them).
+    std::vector<std::string> SourcePaths() const;
+
 protected:
     // Files dropped from the shell come as WM_DROPFILES.
     DWORD ExtraExStyle() const override { return WS_EX_ACCEPTFILES; }
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void BindSourceList();
+    // Lists each path the system gave that is not listed yet.
+    void AddSourcePaths(const std::vector<std::wstring>& paths);
+    void RefreshCountLabel();
 };
 
 extern TForm1* Form1;

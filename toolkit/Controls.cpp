@@ -2,8 +2,11 @@
 
 #include <map>
 
+#include "toolkit/FileDialogs.h"
 #include "toolkit/Form.h"
 #include "toolkit/Panel.h"
+#include "toolkit/ListView.h"
+#include "toolkit/Menu.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Text.h"
 #include "toolkit/Timer.h"
@@ -25,6 +28,10 @@ std::map<std::string, ComponentFactory>& Factories() {
         {"CheckBox", [] { return std::make_unique<CheckBox>(); }},
         {"Edit", [] { return std::make_unique<Edit>(); }},
         {"Timer", [] { return std::make_unique<Timer>(); }},
+        {"ListView", [] { return std::make_unique<ListView>(); }},
+        {"PopupMenu", [] { return std::make_unique<PopupMenu>(); }},
+        {"MenuItem", [] { return std::make_unique<MenuItem>(); }},
+        {"OpenDialog", [] { return std::make_unique<OpenDialog>(); }},
     };
     return factories;
 }

@@ -510,6 +510,11 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         Close();
         return 0;
+    case WM_QUERYENDSESSION:
+        // Logging off or shutting down closes the application: the main
+        // form's close query decides, as for any other close.
+        if (Application::Get().MainForm() == this) return CloseQuery() ? TRUE : FALSE;
+        break;
     case WM_COMMAND:
         if (lParam) {
             for (Control* c : controls_)

@@ -36,6 +36,8 @@ public:
     // other form passes its close query, then its close handler, then hides
     // (the main form ends the application instead).
     void Close();
+    // Asks OnCloseQuery. The main form also answers WM_QUERYENDSESSION with
+    // it, so logging off passes the same test as any other close.
     bool CloseQuery();
     // Shows the form modally: every other form of the application is
     // disabled until the modal result is set. Returns the modal result.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <utility>
 
@@ -98,6 +99,24 @@ struct RegistryKeyTraits {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
+// A menu made with CreatePopupMenu (not one attached to a window).
+struct MenuTraits {
+    using Type = HMENU;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::DestroyMenu(h); }
+};
+using MenuHandle = UniqueHandle<MenuTraits>;
+
+// The files of a drop (WM_DROPFILES); released with DragFinish.
+struct DropTraits {
+    using Type = HDROP;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::DragFinish(h); }
+};
+using DropHandle = UniqueHandle<DropTraits>;
 
 // A window's DC for drawing outside the paint cycle.
 class WindowDc {

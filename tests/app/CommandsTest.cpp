@@ -2,6 +2,9 @@
 // real folder browser, exit.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -9,6 +12,8 @@
 
 #include "app/Startup.h"
 #include "app/Unit1.h"
+#include "conversion/Unit2.h"
+#include "dialogs/AboutUnit.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
@@ -76,13 +81,37 @@ private:
             ::PostMessageA(found_.dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
-        ::SendMessageA(found_.dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
-        ::Sleep(300);
+        // The tree fills itself as it opens: select until it shows the
+        // folder (for a drive root, the first try is taken).
+        const std::string last = folder_.substr(folder_.find_last_of('\\', folder_.size() - 2) + 1);
+        HWND tree = ::FindWindowExA(found_.dialog, nullptr, "SysTreeView32", nullptr);
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            ::SendMessageA(found_.dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+            ::Sleep(150);
+            if (folder_.back() == '\\') break;
+            char text[MAX_PATH] = "";
+            TVITEMA item{};
+            item.mask = TVIF_TEXT;
+            item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            if (item.hItem && ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && last == text)
+                break;
+        }
         ::PostMessageA(found_.dialog, WM_COMMAND, IDOK, 0);
     }
     std::string folder_;
     tk::Handle thread_;
 };
+
+// Closes the About box as soon as it shows, from a thread timer that its
+// modal loop dispatches.
+bool aboutShown = false;
+void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (!AboutForm->Visible()) return;
+    aboutShown = AboutForm->Modal();
+    ::PostMessageA(AboutForm->Handle(), WM_CLOSE, 0, 0);
+}
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -95,13 +124,119 @@ protected:
         ::SetErrorMode(0);
     }
     void TearDown() override {
+        Converting = false;
         tk::Application::Get().ResetForTesting();
         tk::SetProgramFolderForTesting("");
     }
 
+    void AddRows(const std::vector<std::string>& paths) {
+        for (const auto& path : paths) Form1->ListView1->AddItem(path, {"1.00"});
+    }
+    // Nothing has started: the main window is as it was.
+    void ExpectIdle() {
+        EXPECT_FALSE(Converting);
+        EXPECT_TRUE(Form1->Visible());
+        EXPECT_FALSE(Form2->Visible());
+        EXPECT_FALSE(Form2->Timer1->Enabled());
+        EXPECT_TRUE(errors_.Errors().empty());
+        EXPECT_EQ(FindOwnWindow("Quendrix Ombrelo 1.0", "#32770"), nullptr) << "no message";
+    }
+
     ScratchFolder folder_;
     ErrorRecorder errors_;
+    ShellRecorder shell_;
 };
+
+TEST_F(CommandsTest, StartNeedsFilesAndAnOutputFolderThatExists) {
+    Form1->Edit1->SetText(folder_.Path());
+    Form1->ImageButton1Click(nullptr);  // the list is empty
+    ExpectIdle();
+
+    AddRows({"C:\\a.mp4", "C:\\b.mp4", "C:\\c.mp4"});
+    const std::string gone = folder_.Path() + "deleted since\\";
+    ::CreateDirectoryA(gone.c_str(), nullptr);
+    Form1->Edit1->SetText(gone);
+    ::RemoveDirectoryA(gone.c_str());
+    Form1->ImageButton1Click(nullptr);
+    ExpectIdle();
+    EXPECT_EQ(Form1->ListView1->Count(), 3);
+}
+
+TEST_F(CommandsTest, StartHandsTheRowsToTheProgressWindow) {
+    SourceFiles = {"left over"};
+    AddRows({"C:\\v\\b.mp4", "C:\\v\\a.MP4", "D:\\x y\\c.mp4"});
+    Form1->Edit1->SetText(folder_.Path());
+    Form1->ImageButton1Click(nullptr);
+    Form2->Timer1->SetEnabled(false);  // the batch itself is another test's
+    EXPECT_EQ(OutputFolder, folder_.Path());
+    EXPECT_EQ(SourceFiles, (std::vector<std::string>{"C:\\v\\b.mp4", "C:\\v\\a.MP4", "D:\\x y\\c.mp4"}));
+    EXPECT_EQ(SourceCount, 3);
+    EXPECT_EQ(CurrentIndex, 0);
+    EXPECT_TRUE(Converting);
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form1->ListView1->Count(), 3) << "the rows stay until the batch ends";
+}
+
+TEST_F(CommandsTest, StartGivesAFolderWithoutItsBackslashOne) {
+    // As read back from a settings file written by hand.
+    std::string folder = folder_.Path();
+    folder.pop_back();
+    AddRows({"C:\\a.mp4"});
+    Form1->Edit1->SetText(folder);
+    Form1->ImageButton1Click(nullptr);
+    Form2->Timer1->SetEnabled(false);
+    EXPECT_EQ(OutputFolder, folder + "\\");
+    EXPECT_TRUE(Converting);
+}
+
+TEST_F(CommandsTest, HelpMenuOpensAtThePointerWithItsThreeCommands) {
+    ::SetCursorPos(300, 200);
+    {
+        MenuChooser user(-1);
+        Form1->ImageButton6Click(nullptr);
+        ASSERT_TRUE(user.Shown());
+        EXPECT_EQ(user.Captions(), (std::vector<std::string>{"&Contents", "&About Quendrix Ombrelo...", "-",
+                                                             "&Visit Quendrix Web Site ->"}));
+        POINT pointer;
+        ::GetCursorPos(&pointer);
+        EXPECT_EQ(user.Place().left, pointer.x);
+        EXPECT_EQ(user.Place().top, pointer.y);
+    }
+    EXPECT_TRUE(shell_.Requests().empty());
+
+    {
+        MenuChooser user(0);  // Contents
+        Form1->ImageButton6Click(nullptr);
+    }
+    ASSERT_EQ(shell_.Requests().size(), 1u);
+    const tk::ShellRequest& help = shell_.Requests()[0];
+    EXPECT_EQ(help.file, folder_.Path() + "help.htm");
+    EXPECT_TRUE(help.noVerb);
+    EXPECT_FALSE(help.noParameters);
+    EXPECT_EQ(help.parameters, "");
+    EXPECT_EQ(help.show, SW_RESTORE);
+
+    {
+        MenuChooser user(2);  // Visit, past the separator
+        Form1->ImageButton6Click(nullptr);
+    }
+    ASSERT_EQ(shell_.Requests().size(), 2u);
+    const tk::ShellRequest& visit = shell_.Requests()[1];
+
+    {
+        MenuChooser user(1);  // About
+        const UINT_PTR closer = ::SetTimer(nullptr, 0, 100, &CloseAboutBox);
+        Form1->ImageButton6Click(nullptr);
+        ::KillTimer(nullptr, closer);
+    }
+    EXPECT_TRUE(aboutShown) << "the About box was shown modally";
+    EXPECT_FALSE(AboutForm->Visible());
+    EXPECT_EQ(visit.file, "iexplore");
+    EXPECT_EQ(visit.parameters, kWebSite);
+    EXPECT_EQ(visit.show, SW_RESTORE);
+    EXPECT_TRUE(errors_.Errors().empty());
+}
 
 TEST_F(CommandsTest, FolderBrowserSetsTheFolderWithOneTrailingBackslash) {
     const std::string below = folder_.Path() + "chosen [1]";

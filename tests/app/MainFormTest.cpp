@@ -105,6 +105,23 @@ TEST_F(MainFormTest, CloseIsRefusedWhileConvertingButTheFolderIsSaved) {
     EXPECT_TRUE(errors_.Errors().empty());
 }
 
+TEST_F(MainFormTest, LoggingOffPassesTheCloseQuery) {
+    CreateApplicationForms();
+    Form1->Show();
+    Converting = true;
+    Form1->Edit1->SetText("D:\\busy\\");
+    EXPECT_EQ(::SendMessageA(Form1->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    EXPECT_EQ(ReadBytes(Settings()), "D:\\busy\\\r\n");
+
+    Converting = false;
+    Form1->Edit1->SetText("D:\\idle\\");
+    EXPECT_EQ(::SendMessageA(Form1->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_EQ(ReadBytes(Settings()), "D:\\idle\\\r\n");
+    // The other windows leave the answer to the main window.
+    EXPECT_EQ(::SendMessageA(Form2->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
 TEST_F(MainFormTest, SettingsThatCannotBeSavedAreReportedAndTheWindowStillCloses) {
     ASSERT_TRUE(::CreateDirectoryA(Settings().c_str(), nullptr));  // a folder is in the way
     CreateApplicationForms();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/SourceList.h"
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
@@ -58,6 +59,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         AboutForm->Show();
     } else {
         Form1->Edit1->SetText("C:\\users\\me\\Videos\\Converted\\");
+        const std::pair<const char*, int64_t> sources[] = {
+            {"C:\\users\\me\\Videos\\holiday in rome.mp4", 48234496},
+            {"C:\\users\\me\\Videos\\birthday.mp4", 131072},
+            {"C:\\users\\me\\Videos\\lecture, part 2.mp4", 2469396480LL},
+        };
+        for (const auto& [path, bytes] : sources) Form1->ListView1->AddItem(path, {SizeText(bytes, ".")});
+        Form1->Label1->SetCaption("Added 3 file(s).");
         Form1->Show();
     }
     while (app.HandleMessage()) {

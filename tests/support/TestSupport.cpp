@@ -105,6 +105,61 @@ ErrorRecorder::~ErrorRecorder() { tk::Application::Get().SetErrorSink(nullptr); 
 
 void ClickButton(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
 
+namespace {
+
+BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM data) {
+    char cls[32] = "";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && lstrcmpA(cls, "#32768") == 0) {
+        *reinterpret_cast<HWND*>(data) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+MenuChooser* MenuChooser::current_ = nullptr;
+
+MenuChooser::MenuChooser(int index) : index_(index) {
+    current_ = this;
+    timer_ = ::SetTimer(nullptr, 0, 50, &MenuChooser::Tick);
+}
+
+MenuChooser::~MenuChooser() {
+    ::KillTimer(nullptr, timer_);
+    current_ = nullptr;
+}
+
+void CALLBACK MenuChooser::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    MenuChooser* self = current_;
+    if (!self || self->shown_) return;
+    HWND window = nullptr;
+    ::EnumWindows(&FindMenuWindow, reinterpret_cast<LPARAM>(&window));
+    if (!window) return;
+    self->shown_ = true;
+    ::GetWindowRect(window, &self->place_);
+    const auto menu = reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[128] = "";
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        ::GetMenuItemInfoA(menu, i, TRUE, &info);
+        self->captions_.push_back(info.fType & MFT_SEPARATOR ? "-" : text);
+    }
+    if (self->index_ < 0) {
+        ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+        return;
+    }
+    for (int i = 0; i <= self->index_; ++i) ::PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    ::PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);
+}
+
 MessageBoxAnswerer::MessageBoxAnswerer(std::string caption) : caption_(std::move(caption)) {
     ::InitializeCriticalSection(&lock_);
     stop_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));

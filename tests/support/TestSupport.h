@@ -86,6 +86,34 @@ private:
     HWND lastOwner_ = nullptr;
 };
 
+// Chooses from the pop-up menu that opens next, with the keys a user would
+// press, and notes the captions it showed and where it opened. The menu runs
+// its own loop, so the keys come from a thread timer that this loop
+// dispatches.
+class MenuChooser {
+public:
+    // index: the item to choose, counted among the items that can be chosen
+    // (separators are passed over); -1 dismisses the menu.
+    explicit MenuChooser(int index);
+    ~MenuChooser();
+    MenuChooser(const MenuChooser&) = delete;
+    MenuChooser& operator=(const MenuChooser&) = delete;
+    // Separators as "-".
+    const std::vector<std::string>& Captions() const { return captions_; }
+    bool Shown() const { return shown_; }
+    // The menu window's place on the screen.
+    RECT Place() const { return place_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    static MenuChooser* current_;
+    int index_;
+    UINT_PTR timer_ = 0;
+    bool shown_ = false;
+    RECT place_{};
+    std::vector<std::string> captions_;
+};
+
 // Sends a click to a native button as the user's click would come.
 void ClickButton(HWND button);
 // Finds a visible top-level window of this process with the given caption and

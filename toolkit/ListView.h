@@ -1,0 +1,59 @@
+// The report-view list of the common controls: rows of texts under column
+// headers. Rows are read back from the native control, which holds them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "toolkit/Control.h"
+
+namespace tk {
+
+class PopupMenu;
+
+class ListView : public WinControl {
+public:
+    struct Column {
+        std::string caption;
+        int width = 50;
+    };
+
+    // Rows.
+    int Count() const;
+    // Appends a row: its caption (column 0), then its sub-items (columns 1
+    // on). Returns the row's index.
+    int AddItem(const std::string& caption, const std::vector<std::string>& subItems = {});
+    // The row's text in a column (0: the caption); empty for a row or column
+    // that does not exist.
+    std::string ItemText(int row, int column = 0) const;
+    std::string Caption(int row) const { return ItemText(row, 0); }
+    void DeleteItem(int row);
+    void Clear();
+
+    // The one selected row, or -1.
+    int SelectedIndex() const;
+    // Selects that row alone (-1: none).
+    void SetSelectedIndex(int row);
+
+    const std::vector<Column>& Columns() const { return columns_; }
+    PopupMenu* ContextMenu() const { return popupMenu_; }
+
+    void Load(const LayoutNode& node) override;
+    void Realize() override;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    std::vector<Column> columns_;
+    FontSpec font_;
+    std::string popupMenuName_;
+    PopupMenu* popupMenu_ = nullptr;  // a component of the same form; we don't own it
+    bool rowSelect_ = false;
+    bool multiSelect_ = false;
+    bool readOnly_ = true;
+    bool columnClick_ = true;
+    bool hideSelection_ = true;
+};
+
+}  // namespace tk
