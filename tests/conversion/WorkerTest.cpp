@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/Unit2.h"
+#include "skin/ImageButton3.h"
 #include "support/TestSupport.h"
 #include "tests/conversion/ToolStandIn.h"
 #include "toolkit/Application.h"
@@ -196,6 +197,7 @@ TEST_F(WorkerTest, StopRequestDuringAJobLetsTheJobRunToTheToolsEnd) {
 // The progress window owns the engine; at its end it gives the worker a
 // moment and lets go of the engine either way.
 TEST(ProgressWindowEngine, IdleWorkerEndsWithTheWindow) {
+    RegisterImageButton();
     tk::Application& app = tk::Application::Get();
     app.CreateForm(Form2);
     ASSERT_NE(Worker, nullptr);
@@ -212,6 +214,7 @@ TEST(ProgressWindowEngine, IdleWorkerEndsWithTheWindow) {
 }
 
 TEST(ProgressWindowEngine, WorkerInsideAJobAtTheEndKeepsItsOwnRunner) {
+    RegisterImageButton();
     StandInTool tool;
     ToolFolder = tool.Folder();
     tk::Application& app = tk::Application::Get();

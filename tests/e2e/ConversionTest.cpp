@@ -125,6 +125,17 @@ void Screenshot(HWND window, const std::string& path) {
     ::WriteFile(out.Get(), bits, size, &written, nullptr);
 }
 
+// The dialog's controls as "class#id" (for a failure message).
+std::string DescribeChildren(HWND dialog) {
+    std::string text;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[64] = "";
+        ::GetClassNameA(child, cls, sizeof cls);
+        text += std::string(cls) + "#" + std::to_string(::GetDlgCtrlID(child)) + " ";
+    }
+    return text;
+}
+
 int ListRows(HWND main) {
     HWND list = ::FindWindowExA(main, nullptr, WC_LISTVIEWA, nullptr);
     return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
@@ -163,9 +174,16 @@ TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(pid, "#32770")) != nullptr; }, 15000));
     ::Sleep(500);
-    HWND nameBox = ::GetDlgItem(dialog, 1148);  // the file name box (cmb13)
-    HWND nameEdit = nameBox ? ::FindWindowExA(nameBox, nullptr, "Edit", nullptr) : ::GetDlgItem(dialog, 1152);
-    ASSERT_NE(nameEdit, nullptr) << "the file name field";
+    // The file name box: cmb13, an edit or a combo box with an edit inside;
+    // edt1 in older dialogs.
+    HWND nameEdit = ::GetDlgItem(dialog, 1148);
+    char cls[32] = "";
+    if (nameEdit) ::GetClassNameA(nameEdit, cls, sizeof cls);
+    if (nameEdit && lstrcmpiA(cls, "ComboBoxEx32") == 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "ComboBox", nullptr);
+    if (nameEdit && lstrcmpiA(cls, "Edit") != 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "Edit", nullptr);
+    if (!nameEdit) nameEdit = ::GetDlgItem(dialog, 1152);
+    ASSERT_NE(nameEdit, nullptr) << "the file name field in \"" << RunningProgram::Text(dialog) << "\": "
+                                 << DescribeChildren(dialog);
     Type(nameEdit, clips);
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ::Sleep(1000);
