@@ -336,15 +336,7 @@ void TForm1::Contents1Click(tk::Component*) {
 
 void TForm1::AboutQuendrix1Click(tk::Component*) { AboutForm->ShowModal(); }
 
-void TForm1::VisitQuendrixWebSite1Click(tk::Component*) {
-    tk::ShellRequest visit;
-    visit.owner = tk::Application::Get().Handle();
-    visit.file = "iexplore";
-    visit.parameters = kWebSite;
-    visit.noParameters = false;
-    visit.show = SW_RESTORE;
-    tk::ShellOpen(visit);
-}
+void TForm1::VisitQuendrixWebSite1Click(tk::Component*) { tk::OpenWebPage(kWebSite); }
 
 void TForm1::ImageButton7Click(tk::Component*) { Close(); }
 

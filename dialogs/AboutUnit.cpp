@@ -25,24 +25,9 @@ TAboutForm::TAboutForm() : Form("taboutform.json") {
 // Every showing starts on "OK", so Enter or Space closes the box at once.
 void TAboutForm::FormShow(tk::Component*) { Button3->SetFocus(); }
 
-void TAboutForm::Label3Click(tk::Component*) {
-    tk::ShellRequest open;
-    open.owner = tk::Application::Get().Handle();
-    open.file = "iexplore";
-    open.parameters = kWebSite;
-    open.noParameters = false;
-    open.show = SW_RESTORE;
-    tk::ShellOpen(open);
-}
+void TAboutForm::Label3Click(tk::Component*) { tk::OpenWebPage(kWebSite); }
 
-void TAboutForm::Label4Click(tk::Component*) {
-    tk::ShellRequest mail;
-    mail.owner = tk::Application::Get().Handle();
-    mail.file = std::string("MailTo:") + kSupportMail;
-    mail.noParameters = false;  // an empty parameter text
-    mail.show = SW_RESTORE;
-    tk::ShellOpen(mail);
-}
+void TAboutForm::Label4Click(tk::Component*) { tk::OpenMail(kSupportMail); }
 
 // The title-bar close and Alt+F4 end the box the same way.
 void TAboutForm::Button3Click(tk::Component*) { Close(); }

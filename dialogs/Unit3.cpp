@@ -16,13 +16,5 @@ TForm3::TForm3() : Form("tform3.json") {
 
 void TForm3::Button1Click(tk::Component*) {
     Close();
-    if (RadioButton1->Checked()) {
-        tk::ShellRequest open;
-        open.owner = tk::Application::Get().Handle();
-        open.file = "iexplore";
-        open.parameters = kCodecDownloadAddress;
-        open.noParameters = false;
-        open.show = SW_RESTORE;
-        tk::ShellOpen(open);
-    }
+    if (RadioButton1->Checked()) tk::OpenWebPage(kCodecDownloadAddress);
 }

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "toolkit/Application.h"
+
 namespace tk {
 
 namespace {
@@ -31,6 +33,25 @@ void ShellOpen(const ShellRequest& request) {
         return;
     }
     Launch(request);
+}
+
+void OpenWebPage(const std::string& address, int show) {
+    ShellRequest open;
+    open.owner = Application::Get().Handle();
+    open.file = "iexplore";
+    open.parameters = address;
+    open.noParameters = false;
+    open.show = show;
+    ShellOpen(open);
+}
+
+void OpenMail(const std::string& address, int show) {
+    ShellRequest mail;
+    mail.owner = Application::Get().Handle();
+    mail.file = "MailTo:" + address;
+    mail.noParameters = false;  // an empty parameter text
+    mail.show = show;
+    ShellOpen(mail);
 }
 
 ShellLauncher SetShellLauncher(ShellLauncher launcher) {

@@ -28,6 +28,13 @@ using ShellLauncher = std::function<void(const ShellRequest&)>;
 // (ShellExecuteA). The result is not examined.
 void ShellOpen(const ShellRequest& request);
 
+// A web page, the program's way: the shell starts the browser program
+// "iexplore" with the address as its parameter, owned by the application's
+// window.
+void OpenWebPage(const std::string& address, int show = SW_RESTORE);
+// Mail: the shell is handed "MailTo:" followed by the address.
+void OpenMail(const std::string& address, int show = SW_RESTORE);
+
 // Replaces the launcher (tests in the program's own process); returns the
 // previous one. An empty launcher restores the real shell.
 ShellLauncher SetShellLauncher(ShellLauncher launcher);

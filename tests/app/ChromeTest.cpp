@@ -2,8 +2,7 @@
 // the main window's title), the title buttons, minimising the application.
 #include <gtest/gtest.h>
 
-#include "app/Startup.h"
-#include "app/Unit1.h"
+#include "app/ProgramWindows.h"
 #include "conversion/Unit2.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
@@ -28,24 +27,7 @@ void ClickImageButton(HWND button) {
     Send(button, WM_LBUTTONUP, 0, 8, 5);
 }
 
-class ChromeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        tk::SetProgramFolderForTesting(folder_.Path());
-        CreateApplicationForms();
-        Form1->Timer1->SetEnabled(false);
-        Form1->Show();
-        FlushEvents(50);
-    }
-    void TearDown() override {
-        Converting = false;
-        tk::Application::Get().ResetForTesting();
-        tk::SetProgramFolderForTesting("");
-    }
-
-    ScratchFolder folder_;
-    ErrorRecorder errors_;
-};
+using ChromeTest = ProgramWindowsTest;
 
 struct DragCase {
     const char* what;

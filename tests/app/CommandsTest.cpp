@@ -10,8 +10,7 @@
 #include <atomic>
 #include <string>
 
-#include "app/Startup.h"
-#include "app/Unit1.h"
+#include "app/ProgramWindows.h"
 #include "conversion/Unit2.h"
 #include "dialogs/AboutUnit.h"
 #include "support/TestSupport.h"
@@ -113,20 +112,11 @@ void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR, DWORD) {
     ::PostMessageA(AboutForm->Handle(), WM_CLOSE, 0, 0);
 }
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        tk::SetProgramFolderForTesting(folder_.Path());
-        CreateApplicationForms();
-        Form1->Timer1->SetEnabled(false);
-        Form1->Show();
-        FlushEvents(50);
+        ProgramWindowsTest::SetUp();
         ::SetErrorMode(0);
-    }
-    void TearDown() override {
-        Converting = false;
-        tk::Application::Get().ResetForTesting();
-        tk::SetProgramFolderForTesting("");
     }
 
     void AddRows(const std::vector<std::string>& paths) {
@@ -142,8 +132,6 @@ protected:
         EXPECT_EQ(FindOwnWindow("Quendrix Ombrelo 1.0", "#32770"), nullptr) << "no message";
     }
 
-    ScratchFolder folder_;
-    ErrorRecorder errors_;
     ShellRecorder shell_;
 };
 

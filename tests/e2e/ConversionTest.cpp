@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "e2e/Driver.h"
+#include "support/TestSupport.h"
 #include "toolkit/Handles.h"
 
 namespace {
@@ -65,31 +66,8 @@ void Type(HWND control, const std::string& text) {
     for (unsigned char c : text) ::PostMessageA(control, WM_CHAR, c, 1);
 }
 
-struct Found {
-    DWORD pid;
-    const char* cls;
-    HWND window;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND hwnd, LPARAM data) {
-    auto* f = reinterpret_cast<Found*>(data);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(hwnd, &owner);
-    char name[64] = "";
-    ::GetClassNameA(hwnd, name, sizeof name);
-    if (owner == f->pid && ::IsWindowVisible(hwnd) && lstrcmpA(name, f->cls) == 0) {
-        f->window = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A visible top-level window of the process, of the class.
-HWND FindProcessWindow(DWORD pid, const char* cls) {
-    Found found{pid, cls, nullptr};
-    ::EnumWindows(&MatchProcessWindow, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
+HWND FindProcessWindow(DWORD pid, const char* cls) { return testing_support::FindProcessWindow(pid, nullptr, cls); }
 
 DWORD ProcessOf(HWND window) {
     DWORD pid = 0;

@@ -213,6 +213,7 @@ DWORD WINAPI MessageBoxAnswerer::Run(void* parameter) {
 namespace {
 
 struct FindRequest {
+    DWORD pid;
     const std::string* caption;
     const char* windowClass;
     HWND found;
@@ -222,11 +223,12 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM data) {
     auto* request = reinterpret_cast<FindRequest*>(data);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    if (pid != request->pid || !::IsWindowVisible(hwnd)) return TRUE;
     char text[256] = "", cls[64] = "";
-    ::GetWindowTextA(hwnd, text, sizeof text);
     ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (*request->caption == text && (!request->windowClass || lstrcmpiA(cls, request->windowClass) == 0)) {
+    if (request->windowClass && lstrcmpiA(cls, request->windowClass) != 0) return TRUE;
+    if (request->caption) ::GetWindowTextA(hwnd, text, sizeof text);
+    if (!request->caption || *request->caption == text) {
         request->found = hwnd;
         return FALSE;
     }
@@ -235,10 +237,14 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM data) {
 
 }  // namespace
 
-HWND FindOwnWindow(const std::string& caption, const char* windowClass) {
-    FindRequest request{&caption, windowClass, nullptr};
+HWND FindProcessWindow(DWORD processId, const std::string* caption, const char* windowClass) {
+    FindRequest request{processId, caption, windowClass, nullptr};
     ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&request));
     return request.found;
+}
+
+HWND FindOwnWindow(const std::string& caption, const char* windowClass) {
+    return FindProcessWindow(::GetCurrentProcessId(), &caption, windowClass);
 }
 
 }  // namespace testing_support

@@ -119,5 +119,7 @@ void ClickButton(HWND button);
 // Finds a visible top-level window of this process with the given caption and
 // window class ("#32770" for message boxes), or nullptr.
 HWND FindOwnWindow(const std::string& caption, const char* windowClass = nullptr);
+// The same for any process; a null caption or class matches every one.
+HWND FindProcessWindow(DWORD processId, const std::string* caption, const char* windowClass);
 
 }  // namespace testing_support
