@@ -49,18 +49,30 @@ export QUENDRIX_BENCH_PROGRAM="$(winpath "$work/program/")"
 # the tools are nobody's children to wait for, so the benchmark runs in a CPU
 # accounting group of its own (where the system lets us make one); whatever
 # it starts stays in it. The Wine server and its services are started before,
-# outside the group, and kept running meanwhile.
-run=("$build/wine-run.sh" "$build/tests/conversion/conversion_bench.exe")
+# outside the group, by a process that waits meanwhile, on the same display.
 export QUENDRIX_BENCH_CPUACCT=""
 accounting=/sys/fs/cgroup/cpuacct
 group="$accounting/quendrix_bench_$$"
 if [ -w "$accounting" ] && mkdir "$group" 2>/dev/null; then
     trap 'rmdir "$group" 2>/dev/null || true' EXIT
-    WINEPREFIX="${QUENDRIX_RUN_PREFIX:-$build/wineprefix}" wineserver -p60 2>/dev/null || true
-    "$build/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
     QUENDRIX_BENCH_CPUACCT="$(winpath "$group/")"
-    run=(bash -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$group" "${run[@]}")
+else
+    group=""
 fi
+run=(bash -c '
+    build=$1 group=$2 work=$3
+    if [ -n "$group" ]; then
+        # A command prompt reading from a pipe that stays open until the end.
+        mkfifo "$work/keeper"
+        "$build/wine-run.sh" cmd <"$work/keeper" >/dev/null 2>&1 &
+        exec 8>"$work/keeper"
+        sleep 3
+    fi
+    status=0
+    bash -c "[ -z \"\$0\" ] || echo \$\$ >\"\$0/cgroup.procs\"; exec \"\$@\"" "$group" \
+        "$build/wine-run.sh" "$build/tests/conversion/conversion_bench.exe" || status=$?
+    if [ -n "$group" ]; then exec 8>&-; wait; fi
+    exit $status' _ "$build" "$group" "$work")
 echo "clips: 640x360, H.264/AAC; worker path: $seconds s, $rounds rounds; batches: 5 x 30 s, 3 x 5 min"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -z "${DISPLAY:-}" ]; then run=(bash "$root/tools/with-display.sh" "${run[@]}"); fi
