@@ -129,6 +129,12 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (Timer1->Enabled()) Timer1Timer(Timer1);
         return 0;
     }
+    // Shown for a batch (the Start command enables the timer before it shows
+    // this window): the first step runs as soon as the Start command has
+    // returned, instead of a whole tick later. Posted, so that the Start
+    // command has written all of the batch before it runs; a step that comes
+    // when nothing is due is harmless, as any tick is.
+    if (message == WM_SHOWWINDOW && wParam && Timer1->Enabled()) ::PostMessageA(Handle(), kRunBatchStep, 0, 0);
     return DefaultHandling(message, wParam, lParam);
 }
 

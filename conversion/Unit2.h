@@ -32,7 +32,8 @@ extern TBatchHost* BatchHost;
 // The progress window. Its timer drives the batch: each tick either polls
 // the file in work or, when the worker is idle, finishes the last file and
 // hands over the next one. The worker's end of a job runs the same step at
-// once, so no file waits for the next tick to be handed over.
+// once, so no file waits for the next tick to be handed over; and so does
+// showing this window for a batch, for the first file.
 class TForm2 : public tk::Form {
 public:
     TForm2();

@@ -12,6 +12,7 @@
 #include "app/Unit1.h"
 #include "conversion/BatchNames.h"
 #include "conversion/Unit2.h"
+#include "support/Clock.h"
 #include "support/TestSupport.h"
 #include "tests/conversion/ToolStandIn.h"
 #include "toolkit/Application.h"
@@ -303,6 +304,28 @@ TEST_F(BatchTest, BarsFollowEachFileAndStandFullBetweenFiles) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
     EXPECT_TRUE(shell_.Requests().empty()) << "the folder is opened only when asked";
     EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"first.AVI", "second.AVI"}));
+}
+
+TEST_F(BatchTest, FirstFileIsHandedOverWithoutWaitingForATick) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string a = Source("a.mp4", Converts());
+    const double start = testing_support::Seconds();
+    StartBatch({a});
+    // Only what is already waiting: the timer's first tick is a second away.
+    tk::Application::Get().ProcessMessages();
+    EXPECT_LT(testing_support::Seconds() - start, 0.5) << "no tick can have come";
+    EXPECT_EQ(CurrentIndex, 1);
+    EXPECT_TRUE(Worker->JobRequested || !Worker->Idle);
+    EXPECT_EQ(Form2->Label1->Caption(), "Convert file \"a.mp4\":");
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"a.AVI"});
+
+    // Shown again while no batch runs: nothing happens.
+    Form2->Show();
+    FlushEvents(100);
+    EXPECT_EQ(CurrentIndex, 2);
+    Form2->Hide();
 }
 
 TEST_F(BatchTest, SourceAndOutputInOneFolder) {

@@ -1,23 +1,38 @@
-// Benchmark of the conversion engine (run by tools/bench_conversion.sh):
-// one clip converted, round after round, by the bare tool (started and
-// waited for, its console on NUL) and through the worker path (hand-over,
-// the worker's start-up wait, progress polls every 1000 ms as the batch
-// timer does, the worker's report). Prints the wall times, their ratio, and
-// the CPU time this process spent per second of conversion.
+// Benchmark of the conversion engine (run by tools/bench_conversion.sh).
+//
+// Worker path: one clip converted, round after round, by the bare tool
+// (started and waited for, its console on NUL) and through the worker path
+// (hand-over, the worker's start-up wait, progress polls every 1000 ms as the
+// batch timer does, the worker's report). Prints the wall times, their ratio,
+// and the CPU time this process spent per second of conversion.
+//
+// Batches: for each set of clips, the bare tool on the command lines the
+// worker would use, one after another; then the whole batch through the
+// progress window with the program's real windows, as the Start command
+// hands it over, from setting the globals to the final box (answered here);
+// then the bare runs again. Prints the wall times and their ratio, this
+// process's CPU time (it plays the program) against the tool's, the longest
+// stall of the UI thread seen by a 10 ms heartbeat timer, and where the
+// batch's time went; then a Markdown table of all sets.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/Startup.h"
+#include "app/Unit1.h"
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
+#include "toolkit/Shell.h"
 
 namespace {
 
@@ -28,7 +43,9 @@ std::string Environment(const char* name) {
 
 using testing_support::Seconds;
 
-// User and kernel time of this process, in seconds.
+// User and kernel time of this process, in seconds (in 10 ms steps under
+// Wine). Wine does not give the times of other processes reliably; the
+// tools' are taken from a CPU accounting group below.
 double ProcessCpu() {
     FILETIME created, exited, kernel, user;
     ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -108,22 +125,461 @@ WorkerRun RunThroughWorker(TMyThread& worker, const std::string& source, const s
     }
 }
 
-}  // namespace
+// ---- Batches through the progress window ------------------------------------------
 
-int main() {
-    tk::Application& app = tk::Application::Get();
-    app.Initialize();
-    app.SetTitle("Quendrix Ombrelo 1.0");
+// The whole content of a file (Linux's /proc and /sys files too, through
+// drive Z:).
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
 
-    const std::string toolFolder = Environment("QUENDRIX_BENCH_TOOL_FOLDER");
-    const std::string clip = Environment("QUENDRIX_BENCH_CLIP");
-    const std::string out = Environment("QUENDRIX_BENCH_OUT");
-    const int rounds = std::max(1, std::atoi(Environment("QUENDRIX_BENCH_ROUNDS").c_str()));
-    if (toolFolder.empty() || clip.empty() || out.empty()) {
-        std::fprintf(stderr, "run by tools/bench_conversion.sh\n");
-        return 2;
+// The Wine server that serves this process, found by its prefix among the
+// Linux processes: its process id, or empty. The server does part of every
+// process's window and timer work, so a batch's share of it counts too.
+const std::string& ServerPid() {
+    static const std::string found = [] {
+        const std::string prefix = Environment("WINEPREFIX");
+        WIN32_FIND_DATAA entry;
+        HANDLE find = ::FindFirstFileA("Z:\\proc\\*", &entry);
+        if (prefix.empty() || find == INVALID_HANDLE_VALUE) return std::string();
+        std::string pid;
+        do {
+            const std::string name = entry.cFileName;
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            const std::string dir = "Z:\\proc\\" + name + "\\";
+            if (ReadText(dir + "comm").rfind("wineserver", 0) != 0) continue;
+            const std::string variables = ReadText(dir + "environ");
+            if (variables.find(std::string("WINEPREFIX=") + prefix + '\0') != std::string::npos) {
+                pid = name;
+                break;
+            }
+        } while (::FindNextFileA(find, &entry));
+        ::FindClose(find);
+        return pid;
+    }();
+    return found;
+}
+
+// CPU seconds of the Wine server; -1 when it cannot be read.
+double ServerCpu() {
+    if (ServerPid().empty()) return -1;
+    const std::string text = ReadText("Z:\\proc\\" + ServerPid() + "\\stat");
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    // After the name: the state, fields 4 to 13, then utime and stime.
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 13; ++i) fields >> field;
+    unsigned long long user = 0, system = 0;
+    fields >> user >> system;
+    return static_cast<double>(user + system) / 100.0;  // clock ticks of 10 ms
+}
+
+// The CPU accounting group that the script started this process in: every
+// process it starts (the tools) is in it too, whoever waits for them. Its
+// folder in Windows form, or empty.
+const std::string& Group() {
+    static const std::string folder = Environment("QUENDRIX_BENCH_CPUACCT");
+    return folder;
+}
+
+// CPU seconds of everything in the group so far; -1 without a group.
+double GroupCpu() {
+    if (Group().empty()) return -1;
+    const std::string text = ReadText(Group() + "cpuacct.usage");
+    return text.empty() ? -1 : std::atof(text.c_str()) / 1e9;
+}
+
+bool ServerInGroup() {
+    if (Group().empty() || ServerPid().empty()) return false;
+    std::istringstream pids(ReadText(Group() + "cgroup.procs"));
+    for (std::string pid; pids >> pid;)
+        if (pid == ServerPid()) return true;
+    return false;
+}
+
+// The CPU clocks at one moment.
+struct CpuSample {
+    double own = 0, server = -1, group = -1;
+};
+
+CpuSample SampleCpu() { return {ProcessCpu(), ServerCpu(), GroupCpu()}; }
+
+// CPU seconds between two samples.
+struct CpuSpent {
+    double own = 0;
+    double server = -1;  // the Wine server; -1 unknown
+    double tools = -1;   // the tools (the group less this process and the server); -1 unknown
+};
+
+CpuSpent Between(const CpuSample& from, const CpuSample& to) {
+    CpuSpent spent;
+    spent.own = to.own - from.own;
+    if (from.server >= 0 && to.server >= 0) spent.server = to.server - from.server;
+    if (from.group >= 0 && to.group >= 0) {
+        spent.tools = to.group - from.group - spent.own;
+        if (ServerInGroup() && spent.server >= 0) spent.tools -= spent.server;
     }
-    ToolFolder = tk::ShortPathName(toolFolder);
+    return spent;
+}
+
+// What the heartbeat and the batch's own report saw, in Seconds().
+struct BatchTrace {
+    double start = 0;
+    std::vector<double> handed, taken, done;  // per file, in order
+    int lastIndex = 0;
+    // The heartbeat: 10 ms ticks on a timer of the main window.
+    double lastTick = 0, worstLate = 0, worstAt = 0;
+    int ticks = 0;
+    std::vector<std::pair<double, double>> stalls;  // lateness, time since the last hand-over
+    // The final box.
+    double boxAt = 0;
+    CpuSample boxCpu;
+    std::vector<std::string> boxTexts;
+};
+BatchTrace Trace;
+
+constexpr UINT_PTR kHeartbeatId = 0x4B42;
+constexpr UINT kHeartbeatMs = 10;
+
+void CALLBACK HeartbeatTick(HWND, UINT, UINT_PTR, DWORD) {
+    const double now = Seconds();
+    if (Trace.lastTick > 0 && Trace.boxAt == 0) {
+        const double late = now - Trace.lastTick - kHeartbeatMs / 1000.0;
+        if (late > Trace.worstLate) {
+            Trace.worstLate = late;
+            Trace.worstAt = now;
+        }
+        // The stalls over 20 ms, each with the time since the last hand-over.
+        if (late > 0.020) Trace.stalls.push_back({late, Trace.handed.empty() ? -1 : now - Trace.handed.back()});
+    }
+    Trace.lastTick = now;
+    ++Trace.ticks;
+    if (Trace.start == 0 || Trace.boxAt > 0) return;
+    // The batch's steps as the UI thread sees them between two ticks.
+    if (CurrentIndex != Trace.lastIndex && CurrentIndex <= SourceCount) {
+        Trace.lastIndex = CurrentIndex;
+        Trace.handed.push_back(now);
+    }
+    if (Worker && !Worker->Idle && Trace.taken.size() < Trace.handed.size()) Trace.taken.push_back(now);
+}
+
+// Answers the final box the moment it is activated (a hook on the UI thread),
+// noting when it came and what it said.
+LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        char cls[16] = "";
+        ::GetClassNameA(box, cls, sizeof cls);
+        if (std::string(cls) == "#32770" && Trace.boxAt == 0 && Trace.start > 0) {
+            Trace.boxAt = Seconds();
+            Trace.boxCpu = SampleCpu();
+            char text[4096] = "";
+            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            Trace.boxTexts.push_back(text);
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct BareSet {
+    double seconds = 0;
+    CpuSpent cpu;
+    std::vector<double> each;
+};
+
+BareSet RunBareSet(const std::vector<std::string>& commandLines, const std::string& temp) {
+    BareSet set;
+    const CpuSample from = SampleCpu();
+    for (const std::string& commandLine : commandLines) {
+        ::DeleteFileA(temp.c_str());
+        const double seconds = RunBare(commandLine);
+        set.each.push_back(seconds);
+        set.seconds += seconds;
+    }
+    set.cpu = Between(from, SampleCpu());
+    ::DeleteFileA(temp.c_str());
+    return set;
+}
+
+void SetHeartbeat(bool on);
+
+// The bare runs on a thread of their own while the UI thread, idle, keeps
+// the heartbeat: how late the heartbeat comes when nothing of the program
+// runs (the tools' start and end under Wine on this machine). Returns the
+// worst lateness.
+struct BareJob {
+    const std::vector<std::string>* commandLines;
+    const std::string* temp;
+    BareSet* set;
+};
+
+DWORD WINAPI RunBareJob(void* parameter) {
+    auto* job = static_cast<BareJob*>(parameter);
+    *job->set = RunBareSet(*job->commandLines, *job->temp);
+    return 0;
+}
+
+double RunBareSetWithHeartbeat(const std::vector<std::string>& commandLines, const std::string& temp, BareSet& set) {
+    BareJob job{&commandLines, &temp, &set};
+    Trace = BatchTrace();
+    SetHeartbeat(true);
+    tk::Handle thread(::CreateThread(nullptr, 0, &RunBareJob, &job, 0, nullptr));
+    const HANDLE handle = thread.Get();
+    while (::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+        tk::Application::Get().ProcessMessages();
+    SetHeartbeat(false);
+    return Trace.worstLate;
+}
+
+struct BatchResult {
+    double seconds = 0;
+    CpuSpent cpu;
+    double worstLate = -1;  // -1: no heartbeat
+    int ticks = 0;
+    BatchTrace trace;
+};
+
+void SetHeartbeat(bool on) {
+    if (on)
+        ::SetTimer(Form1->Handle(), kHeartbeatId, kHeartbeatMs, &HeartbeatTick);
+    else
+        ::KillTimer(Form1->Handle(), kHeartbeatId);
+}
+
+// The whole batch through the progress window, as the Start command hands
+// it over; returns when the main window is back.
+BatchResult RunBatch(const std::vector<std::string>& clips, const std::string& out, bool heartbeat) {
+    tk::Application& app = tk::Application::Get();
+    Trace = BatchTrace();
+    SetHeartbeat(heartbeat);
+    const CpuSample from = SampleCpu();
+    Trace.start = Seconds();
+    OutputFolder = out;
+    SourceFiles = clips;
+    SourceCount = static_cast<int>(clips.size());
+    CurrentIndex = 0;
+    Form2->Timer1->SetEnabled(true);
+    Form1->Hide();
+    Form2->Show();
+    Converting = true;
+    while (Converting && app.HandleMessage()) {
+    }
+    SetHeartbeat(false);
+    BatchResult result;
+    result.seconds = Trace.boxAt - Trace.start;
+    result.cpu = Between(from, Trace.boxCpu);
+    if (heartbeat) result.worstLate = Trace.worstLate;
+    result.ticks = Trace.ticks;
+    result.trace = Trace;
+    return result;
+}
+
+struct BatchSet {
+    std::string name;
+    double goal = 0;
+    std::string clips, out;
+};
+
+// "name;goal;clip folder;output folder", sets separated by "|".
+std::vector<BatchSet> ParseSets(const std::string& text) {
+    std::vector<BatchSet> sets;
+    std::istringstream all(text);
+    std::string one;
+    while (std::getline(all, one, '|')) {
+        std::istringstream parts(one);
+        BatchSet set;
+        std::string goal;
+        std::getline(parts, set.name, ';');
+        std::getline(parts, goal, ';');
+        std::getline(parts, set.clips, ';');
+        std::getline(parts, set.out, ';');
+        set.goal = std::atof(goal.c_str());
+        if (!set.clips.empty() && !set.out.empty()) sets.push_back(set);
+    }
+    return sets;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, const char* pattern) {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = ::FindFirstFileA((folder + pattern).c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do files.push_back(folder + entry.cFileName);
+    while (::FindNextFileA(find, &entry));
+    ::FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void DeleteFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) ::DeleteFileA(file.c_str());
+}
+
+// Milliseconds, or "n/a" for an unknown (negative) value.
+std::string Ms(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, seconds < 0 ? "n/a" : "%.0f", seconds * 1000);
+    return text;
+}
+
+// The idle program for a few seconds: its CPU per second.
+CpuSpent Idle(double seconds, bool heartbeat) {
+    Trace = BatchTrace();
+    SetHeartbeat(heartbeat);
+    const CpuSample from = SampleCpu();
+    const double start = Seconds();
+    while (Seconds() < start + seconds) WaitAndPump(start + seconds);
+    CpuSpent spent = Between(from, SampleCpu());
+    SetHeartbeat(false);
+    spent.own /= seconds;
+    if (spent.server >= 0) spent.server /= seconds;
+    return spent;
+}
+
+int RunBatchSets(const std::vector<BatchSet>& sets, const std::string& programFolder) {
+    tk::Application& app = tk::Application::Get();
+    tk::SetProgramFolderForTesting(programFolder);
+    tk::SetShellLauncher([](const tk::ShellRequest&) {});  // the output folder is never opened here
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);  // no start-up step: ToolFolder is set already
+    Form1->CheckBox1->SetChecked(false);
+    Form1->Show();
+    // The worker's report, noted exactly before the progress window's step.
+    const auto report = Worker->OnJobDone;
+    Worker->OnJobDone = [report] {
+        if (Trace.start > 0 && Trace.boxAt == 0) Trace.done.push_back(Seconds());
+        if (report) report();
+    };
+    struct Hook {
+        HHOOK hook = ::SetWindowsHookExA(WH_CBT, &BoxHook, nullptr, ::GetCurrentThreadId());
+        ~Hook() {
+            if (hook) ::UnhookWindowsHookEx(hook);
+        }
+    } hook;
+
+    std::printf("Wine server: %s; CPU accounting group: %s\n",
+                ServerPid().empty() ? "not found" : ("process " + ServerPid()).c_str(),
+                Group().empty() ? "none (tool CPU unknown)" : (ServerInGroup() ? "with the server" : "without the server"));
+    // What the idle program costs, and what the heartbeat adds.
+    const CpuSpent idle = Idle(3, false);
+    const CpuSpent idleBeat = Idle(3, true);
+    std::printf("idle program: own CPU %.1f ms/s, Wine server %s ms/s; with the heartbeat: %.1f ms/s, %s ms/s, "
+                "%d ticks in 3 s, worst lateness %.1f ms\n",
+                idle.own * 1000, Ms(idle.server).c_str(), idleBeat.own * 1000, Ms(idleBeat.server).c_str(),
+                Trace.ticks, Trace.worstLate * 1000);
+
+    struct Row {
+        std::string name;
+        double goal, bare, batch, beatBatch;
+        CpuSpent own, bareCpu;
+        double late, bareLate;
+    };
+    std::vector<Row> rows;
+    bool allGood = true;
+    for (const BatchSet& set : sets) {
+        const std::vector<std::string> clips = FilesIn(set.clips, "*.mp4");
+        if (clips.empty()) {
+            std::fprintf(stderr, "no clips in %s\n", set.clips.c_str());
+            return 2;
+        }
+        ::CreateDirectoryA(set.out.c_str(), nullptr);
+        const std::string temp = set.out + "temp_2953.avi";  // as the worker names it in a free folder
+        std::vector<std::string> commandLines;
+        for (const std::string& clip : clips) commandLines.push_back(TMyThread::BuildCommandLine(clip, temp));
+        const size_t n = clips.size();
+        std::printf("\n%s: %zu files; first command line: %s\n", set.name.c_str(), n, commandLines.front().c_str());
+
+        // Bare runs; the batch as the program runs it; the batch again with
+        // the heartbeat (its own cost stays out of the CPU figures); bare
+        // runs again.
+        const BareSet before = RunBareSet(commandLines, temp);
+        const BatchResult batch = RunBatch(clips, set.out, false);
+        const size_t outputs = FilesIn(set.out, "*.AVI").size();
+        const bool sameLine = Converter->CommandLine() == commandLines.back();
+        DeleteFiles(FilesIn(set.out, "*.AVI"));
+        const BatchResult beat = RunBatch(clips, set.out, true);
+        DeleteFiles(FilesIn(set.out, "*.AVI"));
+        BareSet after;
+        const double bareLate = RunBareSetWithHeartbeat(commandLines, temp, after);
+        const double bare = (before.seconds + after.seconds) / 2;
+
+        std::printf("bare tool: %.2f s before, %.2f s after the batches; tool CPU %s, %s ms; Wine server %s, %s ms\n",
+                    before.seconds, after.seconds, Ms(before.cpu.tools).c_str(), Ms(after.cpu.tools).c_str(),
+                    Ms(before.cpu.server).c_str(), Ms(after.cpu.server).c_str());
+        std::printf("batch: %.2f s to the final box %s (with the heartbeat %.2f s); ratio %.3f (goal <= %.2f); "
+                    "%zu of %zu outputs; last command line %s\n",
+                    batch.seconds,
+                    batch.trace.boxTexts.empty() ? "(none)" : ("\"" + batch.trace.boxTexts.front() + "\"").c_str(),
+                    beat.seconds, batch.seconds / bare, set.goal, outputs, n, sameLine ? "as the bare one" : "DIFFERS");
+        std::printf("CPU in the batch: own %.0f ms, tools %s ms (%.2f %%, goal <= 1 %%), Wine server %s ms\n",
+                    batch.cpu.own * 1000, Ms(batch.cpu.tools).c_str(),
+                    batch.cpu.tools > 0 ? 100 * batch.cpu.own / batch.cpu.tools : -1.0, Ms(batch.cpu.server).c_str());
+        std::printf("heartbeat: %d ticks, worst lateness %.1f ms at %.2f s (goal <= 50 ms); during the bare runs "
+                    "after the batches, with nothing of the program running: %.1f ms\n",
+                    beat.ticks, beat.worstLate * 1000, beat.trace.worstAt - beat.trace.start, bareLate * 1000);
+        std::printf("  stalls over 20 ms (lateness @ time since the last hand-over):");
+        for (const auto& [late, since] : beat.trace.stalls) std::printf(" %.0f ms @ %.2f s;", late * 1000, since);
+        std::printf("%s\n", beat.trace.stalls.empty() ? " none" : "");
+        // Where the time went, as the UI thread saw it (to within a tick).
+        const BatchTrace& trace = beat.trace;
+        if (trace.handed.size() == n && trace.taken.size() == n && trace.done.size() == n) {
+            std::printf("  first hand-over %.0f ms after the start\n", (trace.handed[0] - trace.start) * 1000);
+            for (size_t i = 0; i < n; ++i) {
+                const double job = trace.done[i] - trace.taken[i];
+                const double bareEach = (before.each[i] + after.each[i]) / 2;
+                std::printf("  file %zu: handed over -> taken %.0f ms; taken -> reported done %.0f ms (bare %.0f ms, "
+                            "%+.0f ms); done -> %s %.0f ms\n",
+                            i + 1, (trace.taken[i] - trace.handed[i]) * 1000, job * 1000, bareEach * 1000,
+                            (job - bareEach) * 1000, i + 1 < n ? "next handed over" : "final box",
+                            ((i + 1 < n ? trace.handed[i + 1] : trace.boxAt) - trace.done[i]) * 1000);
+            }
+        } else {
+            std::printf("  trace incomplete: %zu handed over, %zu taken, %zu done\n", trace.handed.size(),
+                        trace.taken.size(), trace.done.size());
+        }
+        const Row row{set.name, set.goal, bare, batch.seconds, beat.seconds, batch.cpu, before.cpu, beat.worstLate,
+                      bareLate};
+        allGood = allGood && outputs == n && row.batch / row.bare <= row.goal && row.own.tools > 0 &&
+                  row.own.own <= 0.01 * row.own.tools && row.late <= 0.050;
+        rows.push_back(row);
+        std::fflush(stdout);
+    }
+
+    auto verdict = [](bool met) { return met ? "met" : "**missed**"; };
+    std::printf("\n| set | bare tool, total | batch to \"Done.\" | ratio (goal) | program CPU / tool CPU (goal <= 1 %%) "
+                "| Wine server CPU, batch / bare | longest UI stall (goal <= 50 ms) | idle UI thread's, bare runs |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    for (const Row& r : rows) {
+        const double ratio = r.batch / r.bare;
+        const double share = r.own.tools > 0 ? r.own.own / r.own.tools : -1;
+        std::printf("| %s | %.2f s | %.2f s | %.3f (<= %.2f) %s | %.0f ms / %.1f s = %.2f %% %s | %s / %s ms | %.1f ms %s "
+                    "| %.1f ms |\n",
+                    r.name.c_str(), r.bare, r.batch, ratio, r.goal, verdict(ratio <= r.goal), r.own.own * 1000,
+                    r.own.tools, 100 * share, verdict(share >= 0 && share <= 0.01), Ms(r.own.server).c_str(),
+                    Ms(r.bareCpu.server).c_str(), r.late * 1000, verdict(r.late <= 0.050), r.bareLate * 1000);
+    }
+    std::printf("\nBare tool: the mean of the runs before and after the batches. Batch: from setting the globals to "
+                "the final box, without the heartbeat; the stall from a second batch with a 10 ms heartbeat timer "
+                "(idle, the heartbeat costs %.1f ms/s of own CPU); for comparison, the same heartbeat on the idle UI thread "
+                "during the bare runs after the batches (which run on a second thread). Tool CPU: the tool processes of the batch itself "
+                "(a CPU accounting group less this process and the Wine server).\n",
+                (idleBeat.own - idle.own) * 1000);
+    std::fflush(stdout);
+
+    Worker->OnJobDone = report;
+    Converting = false;
+    app.ResetForTesting();
+    tk::SetProgramFolderForTesting("");
+    tk::SetShellLauncher(nullptr);
+    return allGood ? 0 : 1;
+}
+
+// The worker path on one clip, round after round.
+void RunWorkerRounds(const std::string& clip, const std::string& out, int rounds) {
+    tk::Application& app = tk::Application::Get();
     const std::string temp = out + "temp_2953.avi";
     const std::string commandLine = TMyThread::BuildCommandLine(clip, temp);
     std::printf("command line: %s\n", commandLine.c_str());
@@ -151,6 +607,7 @@ int main() {
         cpuTotal += run.cpu;
         doneTotal += run.done;
     }
+    ::DeleteFileA(temp.c_str());
     std::printf("median: bare tool %.2f s, worker path %.2f s (ratio %.2f), to the batch tick %.2f s (ratio %.2f)\n",
                 Median(bare), Median(done), Median(done) / Median(bare), Median(seen), Median(seen) / Median(bare));
     std::printf("own CPU over all worker-path rounds: %.0f ms in %.1f s = %.1f ms per second of conversion\n",
@@ -160,5 +617,27 @@ int main() {
     worker->Terminate();
     while (!worker->WaitFor(10)) app.ProcessMessages();
     delete worker;
-    return 0;
+}
+
+}  // namespace
+
+int main() {
+    tk::Application& app = tk::Application::Get();
+    app.Initialize();
+    app.SetTitle("Quendrix Ombrelo 1.0");
+
+    const std::string toolFolder = Environment("QUENDRIX_BENCH_TOOL_FOLDER");
+    const std::string clip = Environment("QUENDRIX_BENCH_CLIP");
+    const std::string out = Environment("QUENDRIX_BENCH_OUT");
+    const int rounds = std::atoi(Environment("QUENDRIX_BENCH_ROUNDS").c_str());
+    const std::vector<BatchSet> sets = ParseSets(Environment("QUENDRIX_BENCH_SETS"));
+    const std::string programFolder = Environment("QUENDRIX_BENCH_PROGRAM");
+    if (toolFolder.empty() || (rounds > 0 && (clip.empty() || out.empty())) ||
+        (!sets.empty() && programFolder.empty())) {
+        std::fprintf(stderr, "run by tools/bench_conversion.sh\n");
+        return 2;
+    }
+    ToolFolder = tk::ShortPathName(toolFolder);
+    if (rounds > 0) RunWorkerRounds(clip, out, rounds);
+    return sets.empty() ? 0 : RunBatchSets(sets, programFolder);
 }

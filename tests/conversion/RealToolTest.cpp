@@ -1,23 +1,31 @@
 // Conversion with the shipped tool (FFmpeg 4.1 for Windows) under Wine.
 // Started by real_tool_test.sh, which makes the clips with the native ffmpeg,
 // names the folders in the environment, and afterwards checks the AVI files
-// left in the output folder with ffprobe.
+// left in the output folders with ffprobe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Startup.h"
+#include "app/Unit1.h"
 #include "conversion/Unit2.h"
 #include "support/TestSupport.h"
+#include "toolkit/Application.h"
 #include "toolkit/Files.h"
 
 namespace {
 
+using testing_support::ErrorRecorder;
 using testing_support::Exists;
 using testing_support::FlushEvents;
+using testing_support::MessageBoxAnswerer;
+using testing_support::ScratchFolder;
+using testing_support::ShellRecorder;
 using testing_support::WaitFor;
 
 std::string Environment(const char* name) {
@@ -137,6 +145,89 @@ TEST_F(RealToolTest, InputThatIsNotMediaEndsTheWaitWithoutDuration) {
         30000));
     EXPECT_FALSE(Exists(out_ + "never.avi"));
     ::DeleteFileA(source.c_str());
+}
+
+// Everything in a folder but "." and "..", sorted.
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (::FindNextFileA(find, &entry));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A whole batch as the Start command hands it over, driven by the progress
+// window's timer and the worker's reports with the real windows; the script
+// checks the two AVI files with ffprobe afterwards.
+TEST_F(RealToolTest, BatchThroughTheProgressWindow) {
+    const std::string first = Environment("QUENDRIX_REAL_BATCH_FIRST");
+    const std::string second = Environment("QUENDRIX_REAL_BATCH_SECOND");
+    const std::string out = Environment("QUENDRIX_REAL_BATCH_OUT");
+    ASSERT_FALSE(first.empty() || second.empty() || out.empty()) << "named by real_tool_test.sh";
+    ASSERT_TRUE(Exists(first));
+    ASSERT_TRUE(Exists(second));
+
+    ScratchFolder program;
+    tk::SetProgramFolderForTesting(program.Path());
+    ShellRecorder shell;
+    ErrorRecorder errors;
+    struct Cleanup {
+        ~Cleanup() {
+            Converting = false;
+            tk::Application::Get().ResetForTesting();
+            tk::SetProgramFolderForTesting("");
+            ToolFolder.clear();
+        }
+    } cleanup;
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);  // no start-up step: the tool folder is set here
+    ToolFolder = tk::ShortPathName(toolFolder_);
+    Form1->Show();
+    FlushEvents(100);
+    {
+        MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+        OutputFolder = out;
+        SourceFiles = {first, second};
+        SourceCount = 2;
+        CurrentIndex = 0;
+        Form2->Timer1->SetEnabled(true);
+        Form1->Hide();
+        Form2->Show();
+        Converting = true;
+
+        std::vector<std::string> operations;
+        const bool ended = WaitFor(
+            [&] {
+                const std::string op = Form2->Label1->Caption();
+                if (operations.empty() || operations.back() != op) operations.push_back(op);
+                return !Converting;
+            },
+            120000);
+        ASSERT_TRUE(ended) << "the batch ended";
+        EXPECT_EQ(operations, (std::vector<std::string>{"Current Operation:", "Convert file \"short.mp4\":",
+                                                        "Convert file \"my short [c].mp4\":"}));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+        EXPECT_EQ(boxes.LastOwner(), Form2->Handle());
+    }
+    EXPECT_TRUE(Form1->Visible()) << "the main window is back";
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_FALSE(Form2->Timer1->Enabled());
+    EXPECT_EQ(CurrentIndex, 3);
+    EXPECT_EQ(Form2->Label4->Caption(), "100%");
+    EXPECT_EQ(Converter->CommandLine(), TMyThread::BuildCommandLine(second, out + "temp_2953.avi"));
+    EXPECT_EQ(Worker->ToolExitCode, 0u) << Converter->Output();
+    // Both files under their final names; nothing left under a temporary one.
+    EXPECT_EQ(FolderEntries(out), (std::vector<std::string>{"my short [c].AVI", "short.AVI"}));
+    for (const std::string& name : FolderEntries(out))
+        EXPECT_EQ(name.find("temp_2953"), std::string::npos) << name;
+    EXPECT_EQ(errors.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(shell.Requests().size(), Form1->CheckBox1->Checked() ? 1u : 0u);
 }
 
 }  // namespace

@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
-# Converts clips with the shipped tool through the runner and the worker under
-# Wine, then checks what came out with the native ffprobe.
+# Converts clips with the shipped tool under Wine (through the runner, the
+# worker, and a whole batch driven by the progress window), then checks what
+# came out with the native ffprobe.
 #   real_tool_test.sh <build folder> <test program> <ffmpeg.exe> <pthreadGC2.dll>
 set -euo pipefail
 build=$1 program=$2 tool=$3 runtime=$4
 
 work="$build/tests/conversion/real_tool"
 seconds=60
+# The batch: two short clips of their own lengths, one of them in a folder
+# with blanks and brackets, into an output folder of its own.
+batch_seconds=(5 8)
+batch_clips=("short.mp4" "dir with blanks [2] (b)/my short [c].mp4")
+batch_outputs=("short.AVI" "my short [c].AVI")
 rm -rf "$work"
-mkdir -p "$work/tool folder [1]" "$work/clips/dir with blanks [x]" "$work/out"
+mkdir -p "$work/tool folder [1]" "$work/clips/dir with blanks [x]" "$work/out" \
+         "$work/batch/dir with blanks [2] (b)" "$work/batch out [z]"
 cp "$tool" "$work/tool folder [1]/nnn.exe"
 cp "$runtime" "$work/tool folder [1]/pthreadGC2.dll"
 
 source "$(dirname "$0")/../../tools/media.sh"
 make_clip "$seconds" "$work/clips/clip.mp4"
 cp "$work/clips/clip.mp4" "$work/clips/dir with blanks [x]/my clip (1) [b].mp4"
+for i in 0 1; do make_clip "${batch_seconds[$i]}" "$work/batch/${batch_clips[$i]}"; done
 
 export QUENDRIX_REAL_TOOL_FOLDER="$(winpath "$work/tool folder [1]/")"
 export QUENDRIX_REAL_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_REAL_OUT="$(winpath "$work/out/")"
 export QUENDRIX_REAL_CLIP_SECONDS=$seconds
+export QUENDRIX_REAL_BATCH_FIRST="$(winpath "$work/batch/${batch_clips[0]}")"
+export QUENDRIX_REAL_BATCH_SECOND="$(winpath "$work/batch/${batch_clips[1]}")"
+export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
 "$build/wine-run.sh" "$program"
 
 status=0
@@ -29,13 +40,14 @@ check() {  # check <file> <what> <expected> <actual>
         status=1
     fi
 }
-for name in clip.AVI blanks.AVI quoted.AVI; do
-    file="$work/out/$name"
-    if [ ! -s "$file" ]; then echo "FAIL $name: missing" >&2; status=1; continue; fi
+check_avi() {  # check_avi <file> <clip seconds>
+    local file=$1 name=${1##*/} seconds=$2
+    if [ ! -s "$file" ]; then echo "FAIL $name: missing" >&2; status=1; return; fi
     probe() { ffprobe -v error -of default=noprint_wrappers=1:nokey=1 "$@" "$file"; }
     check "$name" "container" "avi" "$(probe -show_entries format=format_name)"
     check "$name" "video codec" "mpeg4" "$(probe -select_streams v:0 -show_entries stream=codec_name)"
     check "$name" "video tag" "0x78766964" "$(probe -select_streams v:0 -show_entries stream=codec_tag)"
+    local tag duration
     tag=$(probe -select_streams v:0 -show_entries stream=codec_tag_string)
     check "$name" "video tag text" "divx" "${tag,,}"
     check "$name" "audio codec" "mp3" "$(probe -select_streams a:0 -show_entries stream=codec_name)"
@@ -44,5 +56,16 @@ for name in clip.AVI blanks.AVI quoted.AVI; do
     duration=$(probe -show_entries format=duration)
     check "$name" "whole seconds" "$seconds" "${duration%%.*}"
     echo "$name: avi, mpeg4 '$tag', mp3 2 ch 44100 Hz, ${duration} s"
+}
+for name in clip.AVI blanks.AVI quoted.AVI; do
+    check_avi "$work/out/$name" "$seconds"
+done
+# The batch's folder holds its two files under their final names, and
+# nothing else.
+expected=$(printf '%s\n' "${batch_outputs[@]}" | sort | paste -sd '|')
+actual=$(ls -1 "$work/batch out [z]" | sort | paste -sd '|')
+check "batch out [z]" "the files" "$expected" "$actual"
+for i in 0 1; do
+    check_avi "$work/batch out [z]/${batch_outputs[$i]}" "${batch_seconds[$i]}"
 done
 exit $status
