@@ -34,29 +34,6 @@ export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
 "$build/wine-run.sh" "$program"
 
 status=0
-check() {  # check <file> <what> <expected> <actual>
-    if [ "$3" != "$4" ]; then
-        echo "FAIL $1: $2 is '$4', expected '$3'" >&2
-        status=1
-    fi
-}
-check_avi() {  # check_avi <file> <clip seconds>
-    local file=$1 name=${1##*/} seconds=$2
-    if [ ! -s "$file" ]; then echo "FAIL $name: missing" >&2; status=1; return; fi
-    probe() { ffprobe -v error -of default=noprint_wrappers=1:nokey=1 "$@" "$file"; }
-    check "$name" "container" "avi" "$(probe -show_entries format=format_name)"
-    check "$name" "video codec" "mpeg4" "$(probe -select_streams v:0 -show_entries stream=codec_name)"
-    check "$name" "video tag" "0x78766964" "$(probe -select_streams v:0 -show_entries stream=codec_tag)"
-    local tag duration
-    tag=$(probe -select_streams v:0 -show_entries stream=codec_tag_string)
-    check "$name" "video tag text" "divx" "${tag,,}"
-    check "$name" "audio codec" "mp3" "$(probe -select_streams a:0 -show_entries stream=codec_name)"
-    check "$name" "audio channels" "2" "$(probe -select_streams a:0 -show_entries stream=channels)"
-    check "$name" "audio rate" "44100" "$(probe -select_streams a:0 -show_entries stream=sample_rate)"
-    duration=$(probe -show_entries format=duration)
-    check "$name" "whole seconds" "$seconds" "${duration%%.*}"
-    echo "$name: avi, mpeg4 '$tag', mp3 2 ch 44100 Hz, ${duration} s"
-}
 for name in clip.AVI blanks.AVI quoted.AVI; do
     check_avi "$work/out/$name" "$seconds"
 done
