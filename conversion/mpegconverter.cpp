@@ -163,8 +163,10 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
 
     std::string writable = commandLine;  // CreateProcessA may write into it
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &started)) {
+    // The tool takes every core it finds; below normal priority it still
+    // does, but the program's windows stay responsive while it works.
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, BELOW_NORMAL_PRIORITY_CLASS, nullptr,
+                          nullptr, &startup, &started)) {
         finished_ = true;
         throw ToolStartFailure(kCreateProcessFailure);
     }
