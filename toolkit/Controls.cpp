@@ -9,6 +9,7 @@
 #include "toolkit/Menu.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Text.h"
+#include "toolkit/TextBlock.h"
 #include "toolkit/Timer.h"
 
 namespace tk {
@@ -81,11 +82,9 @@ void Label::FitToText() {
     if (!autoSize_ || !Owner() || !Owner()->Handle()) return;
     WindowDc screen(Owner()->Handle());
     ScopedSelect font(screen.Get(), Owner()->FontFor(font_));
-    RECT r{0, 0, wordWrap_ ? width_ : 0, 0};
-    ::DrawTextA(screen.Get(), caption_.empty() ? " " : caption_.c_str(), -1, &r,
-                DT_CALCRECT | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
-    if (!wordWrap_) width_ = r.right;
-    height_ = r.bottom;
+    const SIZE size = MeasureTextBlock(screen.Get(), caption_.empty() ? " " : caption_, wordWrap_ ? width_ : 0);
+    if (!wordWrap_) width_ = size.cx;
+    height_ = size.cy;
 }
 
 void Label::Paint(HDC dc) {
@@ -98,7 +97,7 @@ void Label::Paint(HDC dc) {
     ScopedSelect font(dc, Owner()->FontFor(font_));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, enabled_ ? font_.colour : ::GetSysColor(COLOR_GRAYTEXT));
-    ::DrawTextA(dc, caption_.c_str(), -1, &r, alignment_ | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
+    DrawTextBlock(dc, caption_, r, alignment_, wordWrap_);
 }
 
 // --- Image -----------------------------------------------------------------------

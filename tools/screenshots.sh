@@ -12,6 +12,10 @@ mkdir -p "$here/docs"
 export QUENDRIX_RUN_PREFIX="$here/$build/shot-prefix"
 bash "$here/tools/with-display.sh" bash -c '
     build=$1; docs=$2
+    # The prefix is made (or brought up to date) before the first window, so
+    # that no screenshot catches the notice that the prefix is being updated.
+    "$build/wine-run.sh" wineboot -u >/dev/null 2>&1
+    WINEPREFIX="$QUENDRIX_RUN_PREFIX" wineserver -w
     for which in main progress prompt hint about; do
         "$build/wine-run.sh" explorer /desktop=shot,800x640 "$build/tests/showcase/Showcase.exe" "$which" &
         sleep 6

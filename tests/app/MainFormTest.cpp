@@ -4,13 +4,20 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
+#include "dialogs/AboutUnit.h"
+#include "dialogs/Unit5.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
+#include "toolkit/Bitmap.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Files.h"
 
 namespace {
@@ -145,6 +152,78 @@ TEST_F(MainFormTest, StartUpStepWaitsUntilEveryWindowExists) {
 
 namespace {
 
+// --- labels show their whole caption --------------------------------------------------
+
+// What the form shows in a rectangle of its client area.
+tk::Bitmap Shot(const tk::Form& form, const RECT& area) {
+    tk::Bitmap shot(area.right - area.left, area.bottom - area.top);
+    tk::WindowDc dc(form.Handle());
+    ::BitBlt(shot.Dc(), 0, 0, shot.Width(), shot.Height(), dc.Get(), area.left, area.top, SRCCOPY);
+    ::GdiFlush();
+    return shot;
+}
+
+// The pixels where `b` differs from `a`, and the rightmost column of them
+// (-1: none).
+struct Ink {
+    int pixels = 0;
+    int right = -1;
+};
+Ink InkBetween(const tk::Bitmap& a, const tk::Bitmap& b) {
+    Ink ink;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y)) {
+                ++ink.pixels;
+                ink.right = std::max(ink.right, x);
+            }
+    return ink;
+}
+
+// Compares the label's caption on the screen with the same text drawn alone,
+// unclipped, with the label's font and colour on what the form shows without
+// the caption: every pixel of every glyph must be on the screen.
+void ExpectWholeCaptionShown(tk::Form& form, tk::Label& label, UINT alignment = DT_LEFT) {
+    SCOPED_TRACE(form.Name() + "." + label.Name() + " \"" + label.Caption() + "\"");
+    const std::string caption = label.Caption();
+    HFONT font = form.FontFor(label.Font());
+    SIZE extent{};
+    {
+        tk::WindowDc dc(form.Handle());
+        tk::ScopedSelect select(dc.Get(), font);
+        ::GetTextExtentPoint32A(dc.Get(), caption.data(), static_cast<int>(caption.size()), &extent);
+    }
+    EXPECT_GE(label.Width(), extent.cx);
+    RECT client;
+    ::GetClientRect(form.Handle(), &client);
+    const RECT area{std::max(0, label.Left() - 8), label.Top(),
+                    std::min<int>(client.right, label.Left() + label.Width() + 16), label.Top() + label.Height()};
+
+    label.SetCaption("");
+    FlushEvents(100);
+    const tk::Bitmap background = Shot(form, area);
+    label.SetCaption(caption);
+    FlushEvents(100);
+    const tk::Bitmap shown = Shot(form, area);
+
+    tk::Bitmap reference = background.Copy();
+    {
+        tk::ScopedSelect select(reference.Dc(), font);
+        ::SetBkMode(reference.Dc(), TRANSPARENT);
+        ::SetTextColor(reference.Dc(), label.Font().colour);
+        int x = label.Left() - area.left;
+        if (alignment == DT_RIGHT) x += label.Width() - extent.cx;
+        ::TextOutA(reference.Dc(), x, 0, caption.data(), static_cast<int>(caption.size()));
+        ::GdiFlush();
+    }
+    const Ink want = InkBetween(background, reference);
+    const Ink got = InkBetween(background, shown);
+    EXPECT_GT(want.pixels, 0);
+    EXPECT_EQ(got.pixels, want.pixels) << "rightmost ink: on the screen " << got.right << ", drawn alone "
+                                       << want.right << " (label from " << label.Left() - area.left << " to "
+                                       << label.Left() + label.Width() - area.left << ")";
+}
+
 TEST_F(MainFormTest, CountLabelShowsItsWholeText) {
     CreateApplicationForms();
     Form1->Timer1->SetEnabled(false);
@@ -152,18 +231,43 @@ TEST_F(MainFormTest, CountLabelShowsItsWholeText) {
     FlushEvents(200);
     tk::Label* label = Form1->Label1;
     EXPECT_EQ(label->Caption(), "Added 0 file(s).");
-    HDC dc = ::GetDC(Form1->Handle());
-    HGDIOBJ old = ::SelectObject(dc, Form1->FontFor(label->Font()));
-    SIZE extent;
-    ::GetTextExtentPoint32A(dc, "Added 0 file(s).", 16, &extent);
-    ::SelectObject(dc, old);
-    EXPECT_GE(label->Width(), extent.cx);
-    // The full stop is the last thing drawn: dark pixels in the last columns.
-    int dark = 0;
-    for (int x = label->Left() + extent.cx - 4; x < label->Left() + extent.cx; ++x)
-        for (int y = label->Top(); y < label->Top() + label->Height(); ++y) dark += ::GetPixel(dc, x, y) == RGB(0, 0, 0);
-    ::ReleaseDC(Form1->Handle(), dc);
-    EXPECT_GT(dark, 0) << "width " << label->Width() << " extent " << extent.cx;
+    ExpectWholeCaptionShown(*Form1, *label);
+    // The full stop of the caption a batch of three leaves.
+    label->SetCaption("Added 3 file(s).");
+    FlushEvents(100);
+    ExpectWholeCaptionShown(*Form1, *label);
+}
+
+TEST_F(MainFormTest, LabelsShowTheirWholeCaptions) {
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);
+    struct Case {
+        tk::Form* form;
+        tk::Label* label;
+        const char* caption;  // nullptr: the layout's
+        UINT alignment;
+    };
+    const Case cases[] = {
+        {Form1, Form1->Label2, nullptr, DT_LEFT},  // the bold title
+        {Form1, Form1->Label3, nullptr, DT_LEFT},
+        {AboutForm, AboutForm->Label1, nullptr, DT_LEFT},
+        {AboutForm, AboutForm->Label2, nullptr, DT_LEFT},
+        {AboutForm, AboutForm->Label5, nullptr, DT_LEFT},
+        {AboutForm, AboutForm->Label3, nullptr, DT_LEFT},
+        {AboutForm, AboutForm->Label4, nullptr, DT_LEFT},
+        {Form5, Form5->Label1, nullptr, DT_LEFT},
+        {Form2, Form2->Label1, "Convert file \"holiday in rome.mp4\":", DT_LEFT},
+        {Form2, Form2->Label2, nullptr, DT_LEFT},
+        {Form2, Form2->Label3, "45%", DT_RIGHT},
+        {Form2, Form2->Label4, "100%", DT_RIGHT},
+    };
+    for (const Case& c : cases) {
+        c.form->Show();
+        if (c.caption) c.label->SetCaption(c.caption);
+        FlushEvents(200);
+        ExpectWholeCaptionShown(*c.form, *c.label, c.alignment);
+        c.form->Hide();
+    }
 }
 
 }  // namespace
