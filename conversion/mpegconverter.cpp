@@ -171,6 +171,7 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
         throw ToolStartFailure(kCreateProcessFailure);
     }
     tk::Handle thread(started.hThread);  // never used: closed at once
+    ::SetPriorityClass(started.hProcess, BELOW_NORMAL_PRIORITY_CLASS);  // where the flag was not taken
     std::lock_guard<std::mutex> hold(lock_);
     readPipe_ = std::move(readPipe);
     process_.Reset(started.hProcess);

@@ -11,6 +11,8 @@
 //   touch          creates the last argument (the output file)
 //   peekin         writes "stdin holds N bytes" or "stdin reads nothing" to
 //                  standard output, looking as the real tool does for keys
+//   priority       writes "priority class N" (its GetPriorityClass) to
+//                  standard output
 //   spawn SCRIPT   starts another stand-in with SCRIPT that inherits the
 //                  console handles, and does not wait for it
 //
@@ -103,6 +105,8 @@ int main(int argc, char** argv) {
             Write(STD_OUTPUT_HANDLE, peeked && available > 0
                                          ? "stdin holds " + std::to_string(available) + " bytes\n"
                                          : std::string("stdin reads nothing\n"));
+        } else if (command == "priority") {
+            Write(STD_OUTPUT_HANDLE, "priority class " + std::to_string(::GetPriorityClass(::GetCurrentProcess())) + "\n");
         } else if (command == "spawn") {
             Spawn(rest);
         }

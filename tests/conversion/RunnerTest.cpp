@@ -233,4 +233,11 @@ TEST_F(RunnerTest, ToolFindsNoKeysOnItsStandardInput) {
     EXPECT_NE(runner_.Output().find("stdin reads nothing"), std::string::npos) << runner_.Output();
 }
 
+TEST_F(RunnerTest, ToolRunsBelowNormalPriority) {
+    // It takes every core; the program's windows must still get their turn.
+    Run({"priority", "exit 0"});
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_NE(runner_.Output().find("priority class 16384"), std::string::npos) << runner_.Output();
+}
+
 }  // namespace
