@@ -165,19 +165,7 @@ protected:
         EXPECT_TRUE(RunUntil([] { return !Converting; }, timeoutMs)) << "the batch ended";
         return operations_;
     }
-    std::vector<std::string> OutputFiles() {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA entry;
-        HANDLE find = ::FindFirstFileA((out_ + "*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..") names.push_back(name);
-        } while (::FindNextFileA(find, &entry));
-        ::FindClose(find);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> OutputFiles() { return FolderEntries(out_); }
 
     std::vector<std::string> operations_;
     ScratchFolder program_;

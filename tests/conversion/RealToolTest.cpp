@@ -22,6 +22,7 @@ namespace {
 
 using testing_support::ErrorRecorder;
 using testing_support::Exists;
+using testing_support::FolderEntries;
 using testing_support::FlushEvents;
 using testing_support::MessageBoxAnswerer;
 using testing_support::ScratchFolder;
@@ -145,21 +146,6 @@ TEST_F(RealToolTest, InputThatIsNotMediaEndsTheWaitWithoutDuration) {
         30000));
     EXPECT_FALSE(Exists(out_ + "never.avi"));
     ::DeleteFileA(source.c_str());
-}
-
-// Everything in a folder but "." and "..", sorted.
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = entry.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // A whole batch as the Start command hands it over, driven by the progress

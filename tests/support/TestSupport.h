@@ -32,6 +32,8 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // The content of a file; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
+// Everything in a folder (ending with a backslash) but "." and "..", sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
 
 // Handles every message that comes in for about `ms` milliseconds.
 void FlushEvents(int ms = 50);
