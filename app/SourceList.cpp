@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "toolkit/Files.h"
+
 bool HasMp4Extension(const std::wstring& path) {
     const size_t dot = path.find_last_of(L'.');
     if (dot == std::wstring::npos || path.find_first_of(L"\\:", dot) != std::wstring::npos) return false;
@@ -63,16 +65,7 @@ std::vector<std::string> PathsToAdd(const std::vector<std::string>& listed, cons
     return added;
 }
 
-int64_t GetFileSizeBytes(const std::string& path) {
-    // A wildcard would make the search find some other entry.
-    if (path.find_first_of("*?") != std::string::npos) return 0;
-    WIN32_FIND_DATAA entry;
-    const HANDLE find = ::FindFirstFileA(path.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    ::FindClose(find);
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    return static_cast<int64_t>((static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
-}
+int64_t GetFileSizeBytes(const std::string& path) { return tk::EntrySize(path); }
 
 std::string SizeText(int64_t bytes, const std::string& decimalSeparator) {
     constexpr int64_t kMegabyte = 1024 * 1024;

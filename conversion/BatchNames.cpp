@@ -1,10 +1,6 @@
 #include "conversion/BatchNames.h"
 
-#include <windows.h>
-
 #include "toolkit/Text.h"
-
-bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string FileNamePart(const std::string& path) {
     const size_t cut = path.find_last_of("\\:");

@@ -9,9 +9,6 @@
 
 using PathTaken = std::function<bool(const std::string& path)>;
 
-// True when anything (file or folder) exists at the path.
-bool PathExists(const std::string& path);
-
 // The file-name part of a path: what follows the last backslash or colon.
 std::string FileNamePart(const std::string& path);
 

@@ -51,14 +51,6 @@ void EndProgram(const std::string& message) {
     ::ExitProcess(1);
 }
 
-// The size of a file; -1 when it cannot be looked at.
-long long FileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 }  // namespace
 
 void SetFatalEndForTesting(FatalEnd end) { FatalEndOverride() = std::move(end); }
@@ -202,7 +194,7 @@ void TForm2::StartFile(const std::string& source, const std::string& folder) {
     CurrentSource = source;
     TargetFile = MakeOutputName(source, folder);
     Label1->SetCaption(OperationText(source));
-    TempFile = TempNameIn(folder, TargetFile, PathExists);
+    TempFile = TempNameIn(folder, TargetFile, tk::PathExists);
     Worker->SourcePath = source;
     Worker->TempPath = TempFile;
     Worker->JobRequested = true;
@@ -211,7 +203,7 @@ void TForm2::StartFile(const std::string& source, const std::string& folder) {
 }
 
 std::string TForm2::MakeOutputName(const std::string& source, const std::string& folder) {
-    return FreeNameIn(folder, OutputBaseName(source), PathExists);
+    return FreeNameIn(folder, OutputBaseName(source), tk::PathExists);
 }
 
 // The file whose tool has ended gets its final name; a file that gave no
@@ -223,9 +215,9 @@ void TForm2::FinishFile() {
     const std::string source = CurrentSource, temp = TempFile;
     CurrentSource.clear();
     TempFile.clear();
-    const bool converted = Worker->ToolExitCode == 0 && FileSize(temp) > 0;
+    const bool converted = Worker->ToolExitCode == 0 && tk::EntrySize(temp) > 0;
     if (!converted) {
-        if (PathExists(temp)) ::DeleteFileA(temp.c_str());
+        if (tk::PathExists(temp)) ::DeleteFileA(temp.c_str());
         NotConverted.push_back(source);
         return;
     }
@@ -233,7 +225,7 @@ void TForm2::FinishFile() {
     // nothing is ever replaced.
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         if (::MoveFileExA(temp.c_str(), TargetFile.c_str(), 0)) return;
-        if (!PathExists(TargetFile)) break;
+        if (!tk::PathExists(TargetFile)) break;
         TargetFile = MakeOutputName(source, OutputFolder);
     }
     // It could not be moved: it stays where it is, under its temporary

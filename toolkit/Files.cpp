@@ -55,6 +55,18 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+long long EntrySize(const std::string& path) {
+    if (path.find_first_of("*?") != std::string::npos) return 0;
+    WIN32_FIND_DATAA entry;
+    const HANDLE find = ::FindFirstFileA(path.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    ::FindClose(find);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    return static_cast<long long>((static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+}
+
 bool DirectoryExists(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

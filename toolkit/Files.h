@@ -14,12 +14,20 @@ void SetProgramFolderForTesting(const std::string& folder);
 
 // True for an existing file (not a folder).
 bool FileExists(const std::string& path);
+// True when anything (file or folder) exists at the path.
+bool PathExists(const std::string& path);
 // True when the attribute query succeeds and names a folder.
 bool DirectoryExists(const std::string& path);
 
 // The short (8.3) form of a path that exists; the path itself when the
 // system has no short form for it.
 std::string ShortPathName(const std::string& path);
+
+// The size in bytes of the entry that a find-first search finds for the path
+// (entries of every attribute count: hidden, system, folders); 0 for a
+// folder, when the lookup fails, and for a path with wildcards, which would
+// find some other entry.
+long long EntrySize(const std::string& path);
 
 // The whole content of a file; nothing when the file cannot be opened.
 std::optional<std::string> ReadWholeFile(const std::string& path);

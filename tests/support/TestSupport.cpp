@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "toolkit/Application.h"
+#include "toolkit/Files.h"
 
 namespace testing_support {
 
@@ -60,7 +61,7 @@ std::string ReadBytes(const std::string& path) {
     return bytes;
 }
 
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return tk::PathExists(path); }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
