@@ -45,6 +45,11 @@ MouseButton ButtonOf(UINT message) {
     }
 }
 
+// The top-left corner of a window of that outer size centred on the desktop.
+POINT CentredOnScreen(int width, int height) {
+    return {(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2};
+}
+
 }  // namespace
 
 Form::Form(std::string layoutFile) : layoutFile_(std::move(layoutFile)) {}
@@ -136,13 +141,10 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     RECT r{0, 0, clientWidth_, clientHeight_};
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
-    if (centred_) {
-        x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    }
+    POINT at{CW_USEDEFAULT, CW_USEDEFAULT};
+    if (centred_) at = CentredOnScreen(width, height);
     const std::string caption = LayoutText(layout, "caption");
-    hwnd_ = ::CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, x, y, width, height, owner, nullptr,
+    hwnd_ = ::CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.x, at.y, width, height, owner, nullptr,
                               ::GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) throw Error(Format("Cannot create the window of %s", name_.c_str()));
     ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -213,12 +215,8 @@ void Form::FitToControls() {
     const int outerWidth = r.right - r.left, outerHeight = r.bottom - r.top;
     RECT now;
     ::GetWindowRect(hwnd_, &now);
-    int x = now.left, y = now.top;
-    if (centred_) {
-        x = (::GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2;
-        y = (::GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2;
-    }
-    ::SetWindowPos(hwnd_, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT at = centred_ ? CentredOnScreen(outerWidth, outerHeight) : POINT{now.left, now.top};
+    ::SetWindowPos(hwnd_, nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     clientWidth_ = width;
     clientHeight_ = height;
 }
