@@ -309,7 +309,6 @@ void TForm1::ImageButton1Click(tk::Component*) {
     // Output names go right behind the folder: a folder read back from an
     // older settings file without its backslash gets one here.
     OutputFolder = WithTrailingBackslash(Edit1->Text());
-    SourceFiles.clear();
     SourceFiles = SourcePaths();
     SourceCount = static_cast<int>(SourceFiles.size());
     CurrentIndex = 0;

@@ -163,15 +163,16 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
 
     std::string writable = commandLine;  // CreateProcessA may write into it
     PROCESS_INFORMATION started{};
-    // The tool takes every core it finds; below normal priority it still
-    // does, but the program's windows stay responsive while it works.
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, BELOW_NORMAL_PRIORITY_CLASS, nullptr,
-                          nullptr, &startup, &started)) {
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &started)) {
         finished_ = true;
         throw ToolStartFailure(kCreateProcessFailure);
     }
     tk::Handle thread(started.hThread);  // never used: closed at once
-    ::SetPriorityClass(started.hProcess, BELOW_NORMAL_PRIORITY_CLASS);  // where the flag was not taken
+    // The tool takes every core it finds; below normal priority it still
+    // does, but the program's windows stay responsive while it works. (Set
+    // here rather than as a creation flag, which Wine does not take.)
+    ::SetPriorityClass(started.hProcess, BELOW_NORMAL_PRIORITY_CLASS);
     std::lock_guard<std::mutex> hold(lock_);
     readPipe_ = std::move(readPipe);
     process_.Reset(started.hProcess);
