@@ -3,8 +3,10 @@
 
 #include "app/Startup.h"
 #include "toolkit/Application.h"
+#include "toolkit/Com.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const tk::OleApartment ole;
     tk::Application& app = tk::Application::Get();
     app.Initialize();
     app.SetTitle(kApplicationTitle);

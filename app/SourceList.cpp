@@ -54,13 +54,20 @@ std::optional<std::string> ListedPath(const std::wstring& path, const ShortPathL
     return ExactAnsi(shortForm);
 }
 
-std::vector<std::string> PathsToAdd(const std::vector<std::string>& listed, const std::vector<std::string>& candidates) {
-    std::vector<std::string> seen = listed;
-    std::vector<std::string> added;
-    for (const std::string& path : candidates) {
-        if (std::find(seen.begin(), seen.end(), path) != seen.end()) continue;
-        seen.push_back(path);
-        added.push_back(path);
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::vector<ListedFile> FilesToAdd(const std::vector<std::wstring>& listedNames,
+                                   const std::vector<ListedFile>& candidates) {
+    std::vector<std::wstring> seen = listedNames;
+    std::vector<ListedFile> added;
+    for (const ListedFile& file : candidates) {
+        const auto same = [&](const std::wstring& name) { return SamePath(name, file.name); };
+        if (std::any_of(seen.begin(), seen.end(), same)) continue;
+        seen.push_back(file.name);
+        added.push_back(file);
     }
     return added;
 }

@@ -29,10 +29,22 @@ std::wstring ShortPathOf(const std::wstring& path);
 using ShortPathLookup = std::function<std::wstring(const std::wstring&)>;
 std::optional<std::string> ListedPath(const std::wstring& path, const ShortPathLookup& shortPath = ShortPathOf);
 
-// The candidates that are not listed yet, in their order, each once. Paths
-// are equal only when they are equal byte for byte, so two paths that differ
-// in the case of a letter are two paths.
-std::vector<std::string> PathsToAdd(const std::vector<std::string>& listed, const std::vector<std::string>& candidates);
+// True when two paths name one file as Windows compares file names: equal
+// without regard to the case of their letters, compared ordinal (the file
+// system's own upper-case table), not by the rules of any language.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
+// A file as the list holds it: the path the program passes on (see
+// ListedPath) and the file's real name.
+struct ListedFile {
+    std::string path;
+    std::wstring name;
+};
+
+// The candidates that are not listed yet, in their order, each once; a
+// file is known by its real name (SamePath).
+std::vector<ListedFile> FilesToAdd(const std::vector<std::wstring>& listedNames,
+                                   const std::vector<ListedFile>& candidates);
 
 // The size of the entry that the path names, in bytes: 0 for a folder and
 // when the lookup fails. Hidden and system entries count like any other.

@@ -16,9 +16,11 @@
 #include "toolkit/Handles.h"
 #include "toolkit/Resources.h"
 #include "toolkit/Shell.h"
+#include "toolkit/Text.h"
 
 TForm1* Form1 = nullptr;
 bool Converting = false;
+bool ToolReady = false;
 
 // The drag state of the main window, shared by its picture and its title.
 static DragState MainDrag;
@@ -148,12 +150,17 @@ void TForm1::Timer1Timer(tk::Component*) {
         Form5->ShowModal();  // closing it ends the application
         return;
     }
+    ToolReady = true;
     const std::string marker = tk::ProgramFolder() + kFirstRunMarker;
     if (!tk::FileExists(marker)) {
         Hide();
         Form3->ShowModal();
-        Show();
-        BringToFront();
+        // While the prompt was open every other window was disabled, so no
+        // batch can have started; the check keeps it that way.
+        if (!Converting) {
+            Show();
+            BringToFront();
+        }
         tk::WriteFileReplacing(marker, "Done\r\n");
     }
 }
@@ -237,14 +244,25 @@ std::vector<std::string> TForm1::SourcePaths() const {
     return paths;
 }
 
+std::vector<std::wstring> TForm1::RowNames() const {
+    std::vector<std::wstring> names;
+    const int count = ListView1->Count();
+    for (int row = 0; row < count; ++row) {
+        std::wstring name = ListView1->ItemData(row);
+        names.push_back(name.empty() ? tk::Widen(ListView1->Caption(row)) : std::move(name));
+    }
+    return names;
+}
+
 void TForm1::AddSourcePaths(const std::vector<std::wstring>& paths) {
-    std::vector<std::string> candidates;
+    std::vector<ListedFile> candidates;
     for (const std::wstring& path : paths) {
         // A name that can be written neither in the ANSI code page nor in
         // short form could never be opened by the program: it is passed over.
-        if (auto listed = ListedPath(path)) candidates.push_back(*listed);
+        if (auto listed = ListedPath(path)) candidates.push_back({*listed, path});
     }
-    for (const std::string& path : PathsToAdd(SourcePaths(), candidates)) ListView1->AddItem(path, {FileSizeText(path)});
+    for (const ListedFile& file : FilesToAdd(RowNames(), candidates))
+        ListView1->AddItem(file.path, {FileSizeText(file.path)}, file.name);
 }
 
 void TForm1::ImageButton2Click(tk::Component*) {
@@ -300,16 +318,19 @@ void TForm1::ClearSourceList() {
 
 // ---- Commands -----------------------------------------------------------------
 
-// Start: only with files in the list and an output folder that exists;
-// otherwise nothing happens. Every global is written before the progress
-// window's first tick can come.
+// Start: only once the converter tool is in place, never during a batch,
+// with files in the list and an output folder that exists; otherwise
+// nothing happens. Every global is written before the progress window's
+// first tick can come.
 void TForm1::ImageButton1Click(tk::Component*) {
+    if (!ToolReady || Converting) return;
     if (ListView1->Count() == 0) return;
     if (!tk::DirectoryExists(Edit1->Text())) return;
     // Output names go right behind the folder: a folder read back from an
     // older settings file without its backslash gets one here.
     OutputFolder = WithTrailingBackslash(Edit1->Text());
     SourceFiles = SourcePaths();
+    SourceNames = RowNames();
     SourceCount = static_cast<int>(SourceFiles.size());
     CurrentIndex = 0;
     Form2->Timer1->SetEnabled(true);

@@ -81,7 +81,8 @@ public:
 
     // ---- Source file list ----------------------------------------------------
     // Rows: the source's path (as the dialog or the drop gave it; the short
-    // form for a name outside the ANSI code page), then its size in MB.
+    // form for a name outside the ANSI code page), then its size in MB; each
+    // row keeps the file's real name beside it.
     tk::ListView* ListView1 = nullptr;
     TImageButton* ImageButton2 = nullptr;  // add files
     TImageButton* ImageButton3 = nullptr;  // remove the selected file
@@ -108,6 +109,9 @@ public:
 
     // The rows' paths, in row order (ListView1->Count() of them).
     std::vector<std::string> SourcePaths() const;
+    // The rows' real names, in row order: what the file is called, in wide
+    // form (the row's path where the row keeps none).
+    std::vector<std::wstring> RowNames() const;
 
 protected:
     // Files dropped from the shell come as WM_DROPFILES.
@@ -125,6 +129,9 @@ extern TForm1* Form1;
 
 // True while a batch runs.
 extern bool Converting;
+// True once the start-up step has installed the converter tool (and set
+// ToolFolder): Start does nothing before.
+extern bool ToolReady;
 
 // Installs the converter tool into the Windows directory's tool folder when
 // "nnn.exe" is missing there, sets ToolFolder, and tells whether "nnn.exe"

@@ -2,32 +2,55 @@
 
 #include "toolkit/Text.h"
 
-std::string FileNamePart(const std::string& path) {
-    const size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+namespace {
+
+// How many temporary names a file tries before it gives up: far more than
+// there are batches at once, few enough to end soon in a folder that
+// answers "taken" for every name.
+constexpr long long kTempNameAttempts = 10000;
+
+template <typename String>
+String FileNameIn(const String& path) {
+    for (size_t at = path.size(); at > 0; --at)
+        if (path[at - 1] == '\\' || path[at - 1] == ':') return path.substr(at);
+    return path;
 }
 
-std::string OutputBaseName(const std::string& source) {
-    std::string name = FileNamePart(source);
-    const size_t mp4 = tk::AsciiUpper(name).find(".MP4");
-    if (mp4 != std::string::npos) name.erase(mp4, 4);
-    return name + ".AVI";
+}  // namespace
+
+std::string FileNamePart(const std::string& path) { return FileNameIn(path); }
+
+std::wstring FileNamePart(const std::wstring& path) { return FileNameIn(path); }
+
+std::wstring OutputBaseName(const std::wstring& source) {
+    std::wstring name = FileNamePart(source);
+    const size_t mp4 = tk::AsciiUpper(name).find(L".MP4");
+    if (mp4 != std::wstring::npos) name.erase(mp4, 4);
+    return name + L".AVI";
 }
 
-std::string FreeNameIn(const std::string& folder, const std::string& base, const PathTaken& taken) {
-    std::string candidate = base;
-    for (long long k = 1; taken(folder + candidate); ++k) candidate = "[" + std::to_string(k) + "]" + base;
+std::wstring FreeNameIn(const std::wstring& folder, const std::wstring& base, const PathTaken& taken) {
+    std::wstring candidate = base;
+    for (long long k = 1; taken(folder + candidate); ++k) candidate = L"[" + std::to_wstring(k) + L"]" + base;
     return folder + candidate;
 }
 
-std::string TempNameIn(const std::string& folder, const std::string& finalName, const PathTaken& taken) {
-    const std::string finalUpper = tk::AsciiUpper(finalName);
-    return FreeNameIn(folder, kTempFileName, [&](const std::string& path) {
-        return taken(path) || tk::AsciiUpper(path) == finalUpper;
-    });
+std::string ReserveTempName(const std::string& folder, const std::wstring& finalName, const ReserveName& reserve) {
+    const std::wstring finalUpper = tk::AsciiUpper(finalName);
+    for (long long k = 0; k < kTempNameAttempts; ++k) {
+        const std::string candidate =
+            folder + (k == 0 ? std::string() : "[" + std::to_string(k) + "]") + kTempFileName;
+        if (tk::AsciiUpper(tk::Widen(candidate)) == finalUpper) continue;
+        switch (reserve(candidate)) {
+        case Reservation::Reserved: return candidate;
+        case Reservation::Taken: break;
+        case Reservation::Failed: return {};
+        }
+    }
+    return {};
 }
 
-std::string OperationText(const std::string& source) { return "Convert file \"" + FileNamePart(source) + "\":"; }
+std::wstring OperationText(const std::wstring& source) { return L"Convert file \"" + FileNamePart(source) + L"\":"; }
 
 int BarWidth(int percent) {
     if (percent <= 0) return 0;
@@ -40,12 +63,12 @@ int TotalPercent(int filePercent, int currentIndex, int sourceCount) {
     return static_cast<int>(done / sourceCount);
 }
 
-std::string DoneMessage(const std::vector<std::string>& notConverted) {
-    std::string text = "Done.";
+std::wstring DoneMessage(const std::vector<std::wstring>& notConverted) {
+    std::wstring text = L"Done.";
     if (notConverted.empty()) return text;
-    text += "\n\nNot converted:";
-    for (size_t i = 0; i < notConverted.size() && i < kNotConvertedListed; ++i) text += "\n" + notConverted[i];
+    text += L"\n\nNot converted:";
+    for (size_t i = 0; i < notConverted.size() && i < kNotConvertedListed; ++i) text += L"\n" + notConverted[i];
     if (notConverted.size() > kNotConvertedListed)
-        text += "\n... and " + std::to_string(notConverted.size() - kNotConvertedListed) + " more.";
+        text += L"\n... and " + std::to_wstring(notConverted.size() - kNotConvertedListed) + L" more.";
     return text;
 }

@@ -1,33 +1,45 @@
 // The batch's plain rules: output and temporary file names, bar widths,
 // percentages and the texts the progress window shows. Nothing here needs a
-// window; "taken" answers whether a path is in use (by a file or a folder).
+// window.
+//
+// A source is known by two paths: the path the list holds, which the tool
+// gets (the short form of a name outside the ANSI code page), and its real
+// name in wide form, from which the output is named and which the user is
+// shown.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-using PathTaken = std::function<bool(const std::string& path)>;
-
 // The file-name part of a path: what follows the last backslash or colon.
 std::string FileNamePart(const std::string& path);
+std::wstring FileNamePart(const std::wstring& path);
 
 // The output name of a source without its folder: the first ".MP4" (any
 // case) taken out of the file name, ".AVI" appended.
-std::string OutputBaseName(const std::string& source);
+std::wstring OutputBaseName(const std::wstring& source);
 
+// Whether a path is in use (by a file or a folder).
+using PathTaken = std::function<bool(const std::wstring& path)>;
 // folder + the first free of base, "[1]" + base, "[2]" + base, ...
 // The folder ends with a backslash and is taken as it is.
-std::string FreeNameIn(const std::string& folder, const std::string& base, const PathTaken& taken);
+std::wstring FreeNameIn(const std::wstring& folder, const std::wstring& base, const PathTaken& taken);
 
-// The temporary output in the output folder itself, so that the final move
-// is a rename on one volume: "temp_2953.avi", or the first free
-// "[k]temp_2953.avi" when that is in use or is the final name itself.
-std::string TempNameIn(const std::string& folder, const std::string& finalName, const PathTaken& taken);
+// The temporary output goes in the output folder itself, so that the final
+// move is a rename on one volume: "temp_2953.avi", or else the first
+// "[k]temp_2953.avi" that can be reserved and is not the final name itself.
+// Reserving a name makes the file, exclusively, so that no other batch (of
+// this program or another copy of it) ever gets the same one.
+enum class Reservation { Reserved, Taken, Failed };
+using ReserveName = std::function<Reservation(const std::string& path)>;
+// The reserved path; empty when the folder takes no file at all (it is gone
+// or not writable).
+std::string ReserveTempName(const std::string& folder, const std::wstring& finalName, const ReserveName& reserve);
 inline constexpr char kTempFileName[] = "temp_2953.avi";
 
 // The operation label while a file converts: Convert file "clip.mp4":
-std::string OperationText(const std::string& source);
+std::wstring OperationText(const std::wstring& source);
 
 // Bars are 357 pixels wide at 100 %; wider above, nothing at 0 or below.
 inline constexpr int kBarWidth = 357;
@@ -40,6 +52,8 @@ int BarWidth(int percent);
 int TotalPercent(int filePercent, int currentIndex, int sourceCount);
 
 // The final box: "Done." alone, or followed by an empty line, "Not
-// converted:" and at most 20 full paths, then "... and N more.".
-std::string DoneMessage(const std::vector<std::string>& notConverted);
+// converted:" and at most 20 lines, each a source's real path (and what
+// became of its output, where there is something to say), then
+// "... and N more.".
+std::wstring DoneMessage(const std::vector<std::wstring>& notConverted);
 inline constexpr size_t kNotConvertedListed = 20;

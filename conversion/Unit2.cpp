@@ -1,23 +1,29 @@
 #include "conversion/Unit2.h"
 
+#include <algorithm>
+
+#include "conversion/AviFile.h"
 #include "conversion/BatchNames.h"
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
+#include "toolkit/Text.h"
 
 TForm2* Form2 = nullptr;
 TBatchHost* BatchHost = nullptr;
 std::string OutputFolder;
 std::vector<std::string> SourceFiles;
+std::vector<std::wstring> SourceNames;
 int SourceCount = 0;
 int CurrentIndex = 0;
 std::string CurrentSource;
-std::string TargetFile;
+std::wstring CurrentSourceName;
+std::wstring TargetFile;
 std::string TempFile;
 bool TickBusy = false;
-std::vector<std::string> NotConverted;
+std::vector<std::wstring> NotConverted;
 std::string ToolFolder;
 
 std::shared_ptr<Tmpegconverter> Converter;
@@ -81,6 +87,7 @@ TForm2::TForm2() : Form("tform2.json") {
     Handler("Image1MouseUp", &TForm2::Image1MouseUp);
     Handler("ImageButton9Click", &TForm2::ImageButton9Click);
     Handler("FormCreate", &TForm2::FormCreate);
+    Handler("FormClose", &TForm2::FormClose);
     Handler("Timer1Timer", &TForm2::Timer1Timer);
     Handler("FormDestroy", &TForm2::FormDestroy);
 }
@@ -95,6 +102,15 @@ void TForm2::FormCreate(tk::Component*) {
     const HWND window = Handle();
     Worker->OnJobDone = [window] { ::PostMessageA(window, kRunBatchStep, 0, 0); };
     Worker->Start();
+}
+
+bool TForm2::BatchRunning() { return SourceCount > 0 && CurrentIndex <= SourceCount; }
+
+void TForm2::FormClose(tk::Component*, tk::CloseAction& action) {
+    // The finishing steps close this window once the last file is done.
+    if (!BatchRunning()) return;
+    action = tk::CloseAction::None;
+    tk::Application::Get().Minimize(this);
 }
 
 void TForm2::FormDestroy(tk::Component*) {
@@ -156,8 +172,10 @@ void TForm2::Timer1Timer(tk::Component*) {
         // The batch goes on. A file that could not be handed over counts as
         // not converted, and the next tick takes the next file.
         if (Worker && Worker->Idle && !Worker->JobRequested && !CurrentSource.empty()) {
-            NotConverted.push_back(CurrentSource);
+            NotConverted.push_back(CurrentSourceName);
+            if (!TempFile.empty()) ::DeleteFileA(TempFile.c_str());  // reserved by us, never written
             CurrentSource.clear();
+            CurrentSourceName.clear();
             TempFile.clear();
             TargetFile.clear();
         }
@@ -180,57 +198,83 @@ void TForm2::BatchStep() {
 
     if (CurrentIndex == 0) NotConverted.clear();
     FinishFile();
-    ++CurrentIndex;
-    if (CurrentIndex > SourceCount) {
-        FinishBatch();
-        return;
+    // The next file that can be handed over; a file whose temporary file
+    // cannot be made is noted and passed over at once.
+    for (;;) {
+        ++CurrentIndex;
+        if (CurrentIndex > SourceCount) {
+            FinishBatch();
+            return;
+        }
+        Timer1->SetEnabled(false);
+        if (CurrentIndex != 1) ShowFilePercent(100);  // the previous file is complete
+        const size_t index = static_cast<size_t>(CurrentIndex - 1);
+        if (StartFile(SourceFiles.at(index), OutputFolder, index < SourceNames.size() ? SourceNames[index] : L""))
+            return;
     }
-    Timer1->SetEnabled(false);
-    if (CurrentIndex != 1) ShowFilePercent(100);  // the previous file is complete
-    StartFile(SourceFiles.at(CurrentIndex - 1), OutputFolder);
 }
 
-void TForm2::StartFile(const std::string& source, const std::string& folder) {
+bool TForm2::StartFile(const std::string& source, const std::string& folder, const std::wstring& realName) {
     CurrentSource = source;
-    TargetFile = MakeOutputName(source, folder);
-    Label1->SetCaption(OperationText(source));
-    TempFile = TempNameIn(folder, TargetFile, tk::PathExists);
+    CurrentSourceName = realName.empty() ? tk::Widen(source) : realName;
+    TargetFile = MakeOutputName(CurrentSourceName, folder);
+    Label1->SetCaption(OperationText(CurrentSourceName));
+    TempFile = ReserveTempName(folder, TargetFile, [](const std::string& path) {
+        switch (tk::CreateNewFile(path)) {
+        case tk::NewFile::Made: return Reservation::Reserved;
+        case tk::NewFile::NameTaken: return Reservation::Taken;
+        default: return Reservation::Failed;
+        }
+    });
+    Timer1->SetEnabled(true);
+    if (TempFile.empty()) {
+        // The output folder takes no file (gone, or not writable).
+        NotConverted.push_back(CurrentSourceName);
+        CurrentSource.clear();
+        CurrentSourceName.clear();
+        TargetFile.clear();
+        return false;
+    }
     Worker->SourcePath = source;
     Worker->TempPath = TempFile;
     Worker->JobRequested = true;
     Worker->JobHandedOver();
-    Timer1->SetEnabled(true);
+    return true;
 }
 
-std::string TForm2::MakeOutputName(const std::string& source, const std::string& folder) {
-    return FreeNameIn(folder, OutputBaseName(source), tk::PathExists);
+std::wstring TForm2::MakeOutputName(const std::wstring& source, const std::string& folder) {
+    return FreeNameIn(tk::Widen(folder), OutputBaseName(source), [](const std::wstring& path) {
+        return tk::PathExists(path);
+    });
 }
 
-// The file whose tool has ended gets its final name; a file that gave no
-// output is noted, and what its tool left under the temporary name goes.
-// The temporary name was free when the file started, so whatever is there
-// now is the tool's.
+// The file whose tool has ended gets its final name when the tool left a
+// whole AVI; otherwise the file is noted, and what its tool left under the
+// temporary name goes. The temporary file was reserved by this batch for
+// this file, so whatever is there is the tool's.
 void TForm2::FinishFile() {
     if (TempFile.empty()) return;  // no file in work yet
-    const std::string source = CurrentSource, temp = TempFile;
+    const std::wstring source = CurrentSourceName, temp = tk::Widen(TempFile);
     CurrentSource.clear();
+    CurrentSourceName.clear();
     TempFile.clear();
-    const bool converted = Worker->ToolExitCode == 0 && tk::EntrySize(temp) > 0;
+    // An exit code alone can lie: a tool ended from outside may report 0.
+    const bool converted = Worker->ToolExitCode == 0 && IsWholeAviFile(temp);
     if (!converted) {
-        if (tk::PathExists(temp)) ::DeleteFileA(temp.c_str());
+        ::DeleteFileW(temp.c_str());
         NotConverted.push_back(source);
         return;
     }
     // A name taken while the file converted gives way to the next free one;
     // nothing is ever replaced.
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-        if (::MoveFileExA(temp.c_str(), TargetFile.c_str(), 0)) return;
+        if (::MoveFileExW(temp.c_str(), TargetFile.c_str(), 0)) return;
         if (!tk::PathExists(TargetFile)) break;
         TargetFile = MakeOutputName(source, OutputFolder);
     }
     // It could not be moved: it stays where it is, under its temporary
     // name, and the box says so.
-    NotConverted.push_back(source + " (kept as " + temp + ")");
+    NotConverted.push_back(source + L" (kept as " + temp + L")");
 }
 
 void TForm2::FinishBatch() {
@@ -263,7 +307,9 @@ void TForm2::ShowTotalPercent(int percent) {
 }
 
 void TForm2::PaintBar(int percent, tk::Image* target) {
-    const int width = BarWidth(percent);
+    // A source that plays longer than its stated duration goes past 100 %:
+    // the bar stays full.
+    const int width = std::min(BarWidth(percent), kBarWidth);
     tk::Bitmap bar(width, kBarHeight);
     if (!bar.Empty()) {
         const tk::Bitmap& edge = Image2->Picture();

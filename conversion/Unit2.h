@@ -57,15 +57,25 @@ public:
     void Image1MouseUp(tk::Component* sender, tk::MouseButton button, tk::ShiftState shift, int x, int y);
     void ImageButton9Click(tk::Component* sender);
     void FormCreate(tk::Component* sender);
+    // While a batch runs, a close request (Alt+F4, the task bar) minimises
+    // the application instead: the batch goes on, and the program keeps its
+    // task bar button.
+    void FormClose(tk::Component* sender, tk::CloseAction& action);
     void Timer1Timer(tk::Component* sender);
     void FormDestroy(tk::Component* sender);
 
-    // Prepares one job and hands it to the worker.
-    void StartFile(const std::string& source, const std::string& folder);
-    // The free output file name for a source in the folder.
-    static std::string MakeOutputName(const std::string& source, const std::string& folder);
-    // Paints a bar of `percent` into the target picture (Image6 or Image7).
+    // Prepares one job and hands it to the worker: the output's name from
+    // the source's real name (the listed path when none is given), and its
+    // temporary file reserved. False when no temporary file could be made;
+    // the source is then noted as not converted and nothing is handed over.
+    bool StartFile(const std::string& source, const std::string& folder, const std::wstring& realName = {});
+    // The free output file name for a source (its real name) in the folder.
+    static std::wstring MakeOutputName(const std::wstring& source, const std::string& folder);
+    // Paints a bar of `percent` into the target picture (Image6 or Image7),
+    // at most the bar's full width.
     void PaintBar(int percent, tk::Image* target);
+    // True from the Start command to the end of the batch's last file.
+    static bool BatchRunning();
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -82,17 +92,23 @@ extern TForm2* Form2;
 
 // The batch, as the main window's Start command hands it over.
 extern std::string OutputFolder;               // ends with a backslash
-extern std::vector<std::string> SourceFiles;  // full paths, in list order
+extern std::vector<std::string> SourceFiles;  // full paths as listed, in list order
+// The real names of SourceFiles, entry for entry, in wide form. A source
+// without an entry here is named by its listed path.
+extern std::vector<std::wstring> SourceNames;
 extern int SourceCount;
 extern int CurrentIndex;  // files handed over so far
 // The file in work.
-extern std::string CurrentSource;
-extern std::string TargetFile;  // its final output path
-extern std::string TempFile;    // where the tool writes it
+extern std::string CurrentSource;       // as listed; the tool gets this one
+extern std::wstring CurrentSourceName;  // its real name
+extern std::wstring TargetFile;         // its final output path
+extern std::string TempFile;            // where the tool writes it; reserved by this batch
 // True while Timer1Timer runs.
 extern bool TickBusy;
-// The sources of the current batch that gave no output, in batch order.
-extern std::vector<std::string> NotConverted;
+// The sources of the current batch that gave no whole output, in batch
+// order: each one's real name, and what became of its output where there is
+// something to say.
+extern std::vector<std::wstring> NotConverted;
 
 // The tool folder in short form, ending with a backslash; set by the main
 // window's start-up step, read by the worker for every job.

@@ -70,7 +70,7 @@ std::string QuoteArgument(const std::string& argument) {
 
 std::string ToolCommandLine(const std::string& toolFolder, const std::string& source, const std::string& output) {
     return QuoteArgument(toolFolder + kToolExe) + " -i " + QuoteArgument(source) + kToolSwitches +
-           QuoteArgument(output);
+           kOverwriteSwitch + QuoteArgument(output);
 }
 
 bool HasStartupMarker(const std::string& output) {
@@ -125,6 +125,22 @@ void ReplaceNuls(std::string& bytes) {
         if (c == '\0') c = ' ';
 }
 
+namespace {
+
+// A job that ends its processes when its last handle closes. Not inherited:
+// only the program holds it, so it closes when the program ends, however.
+HANDLE MakeKillOnCloseJob() {
+    tk::Handle job(::CreateJobObjectA(nullptr, nullptr));
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        return nullptr;
+    return job.Release();
+}
+
+}  // namespace
+
 // ---- Tmpegconverter -----------------------------------------------------------
 
 void Tmpegconverter::RunTool(const std::string& commandLine) {
@@ -161,21 +177,29 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     startup.hStdOutput = writePipe.Get();
     startup.hStdError = writePipe.Get();
 
+    if (!job_) job_.Reset(MakeKillOnCloseJob());
+
     std::string writable = commandLine;  // CreateProcessA may write into it
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &started)) {
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &started)) {
         finished_ = true;
         throw ToolStartFailure(kCreateProcessFailure);
     }
-    tk::Handle thread(started.hThread);  // never used: closed at once
-    // The tool takes every core it finds; below normal priority it still
-    // does, but the program's windows stay responsive while it works. (Set
-    // here rather than as a creation flag, which Wine does not take.)
-    ::SetPriorityClass(started.hProcess, BELOW_NORMAL_PRIORITY_CLASS);
+    tk::Handle process(started.hProcess);
+    tk::Handle thread(started.hThread);
+    // Everything is settled before the tool runs its first instruction: it
+    // belongs to the job, so it ends with the program; and it runs below
+    // normal priority, so the windows stay responsive while it takes every
+    // core. (The priority is set here rather than as a creation flag, which
+    // Wine does not take.) A program that runs inside a job that allows no
+    // nested one cannot add the tool to ours; the tool then runs all the same.
+    if (job_) ::AssignProcessToJobObject(job_.Get(), process.Get());
+    ::SetPriorityClass(process.Get(), BELOW_NORMAL_PRIORITY_CLASS);
+    ::ResumeThread(thread.Get());
     std::lock_guard<std::mutex> hold(lock_);
     readPipe_ = std::move(readPipe);
-    process_.Reset(started.hProcess);
+    process_ = std::move(process);
     // writePipe closes here: the tool holds the only write end now.
 }
 

@@ -20,6 +20,9 @@
 
 inline constexpr char kToolSwitches[] =
     " -vcodec mpeg4 -vtag divx -qscale 6 -b 320000 -acodec mp3 -ac 2 -ar 44100 -ab 128000 -f avi ";
+// The output is a file the batch has reserved (made empty, exclusively) for
+// this run: the tool may write over it, and over nothing else.
+inline constexpr char kOverwriteSwitch[] = "-y ";
 
 // One argument written so that the tool's runtime (the rules of
 // CommandLineToArgvW) reads it back unchanged: as it is when it is not empty
@@ -28,7 +31,7 @@ inline constexpr char kToolSwitches[] =
 // the closing quote doubled.
 std::string QuoteArgument(const std::string& argument);
 
-// "<toolFolder>nnn.exe -i <source> <switches> <output>", each path quoted
+// "<toolFolder>nnn.exe -i <source> <switches> -y <output>", each path quoted
 // where it has to be; toolFolder ends with a backslash.
 std::string ToolCommandLine(const std::string& toolFolder, const std::string& source, const std::string& output);
 
@@ -75,6 +78,10 @@ public:
 
 // Runs the tool, one run at a time, and collects what it prints.
 //
+// Every run's process belongs to a job object of the runner's that ends its
+// processes when its last handle closes: the tool never outlives the
+// program, however the program ends.
+//
 // Threads: the worker calls RunTool and the first ReadOutput of a run and
 // then polls for the tool's end; the UI thread polls for progress. Every
 // drain of the pipe and every look at the collected text happens under one
@@ -83,14 +90,15 @@ public:
 class Tmpegconverter {
 public:
     Tmpegconverter() = default;
-    // Releases the handles of a run still held; the tool itself is left to
-    // end by itself.
+    // Releases the handles of a run still held; a tool still running ends
+    // with the job's handle.
     ~Tmpegconverter() = default;
     Tmpegconverter(const Tmpegconverter&) = delete;
     Tmpegconverter& operator=(const Tmpegconverter&) = delete;
 
     // Starts a run: clears the output and Finished, starts the tool hidden
-    // with its standard output and error on a pipe, and returns at once.
+    // with its standard output and error on a pipe, below normal priority
+    // and inside the runner's job, and returns at once.
     // Throws ToolStartFailure when the pipe or the process cannot be made.
     void RunTool(const std::string& commandLine);
 
@@ -134,6 +142,7 @@ private:
     std::atomic<bool> finished_{false};
     tk::Handle readPipe_;  // ours; the read end, until the end of the run is seen
     tk::Handle process_;   // ours; the tool's process, until the end of the run is seen
+    tk::Handle job_;       // ours; made at the first run, ends its processes when closed
     DWORD exitCode_ = STILL_ACTIVE;
     std::string commandLine_;
     std::string output_;

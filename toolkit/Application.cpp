@@ -233,9 +233,11 @@ void Application::ResetForTesting() {
     }
 }
 
-void ShowMessage(const std::string& text, HWND owner) {
+void ShowMessage(const std::string& text, HWND owner) { ShowMessage(Widen(text), owner); }
+
+void ShowMessage(const std::wstring& text, HWND owner) {
     Application& app = Application::Get();
-    ::MessageBoxA(owner ? owner : app.Handle(), text.c_str(), app.Title().c_str(), MB_OK | MB_TASKMODAL);
+    ::MessageBoxW(owner ? owner : app.Handle(), text.c_str(), Widen(app.Title()).c_str(), MB_OK | MB_TASKMODAL);
 }
 
 }  // namespace tk

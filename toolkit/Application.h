@@ -123,5 +123,7 @@ void Guarded(F&& handler) {
 // The plain message dialog: application title, no icon, one OK button; over
 // the given window, or the active one of ours.
 void ShowMessage(const std::string& text, HWND owner = nullptr);
+// The same for a text that may hold characters outside the ANSI code page.
+void ShowMessage(const std::wstring& text, HWND owner = nullptr);
 
 }  // namespace tk

@@ -58,7 +58,7 @@ std::unique_ptr<Component> MakeComponent(const std::string& type) {
 
 void Label::Load(const LayoutNode& node) {
     Control::Load(node);
-    caption_ = LayoutText(node, "caption");
+    caption_ = Widen(LayoutText(node, "caption"));
     font_ = LayoutFont(node, Owner()->Font());
     transparent_ = LayoutBool(node, "transparent", false);
     autoSize_ = LayoutBool(node, "autoSize", true);
@@ -70,7 +70,11 @@ void Label::Load(const LayoutNode& node) {
 
 void Label::Realize() { FitToText(); }
 
-void Label::SetCaption(const std::string& caption) {
+std::string Label::Caption() const { return Narrow(caption_); }
+
+void Label::SetCaption(const std::string& caption) { SetCaption(Widen(caption)); }
+
+void Label::SetCaption(const std::wstring& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     Invalidate();
@@ -82,7 +86,7 @@ void Label::FitToText() {
     if (!autoSize_ || !Owner() || !Owner()->Handle()) return;
     WindowDc screen(Owner()->Handle());
     ScopedSelect font(screen.Get(), Owner()->FontFor(font_));
-    const SIZE size = MeasureTextBlock(screen.Get(), caption_.empty() ? " " : caption_, wordWrap_ ? width_ : 0);
+    const SIZE size = MeasureTextBlock(screen.Get(), caption_.empty() ? L" " : caption_, wordWrap_ ? width_ : 0);
     if (!wordWrap_) width_ = size.cx;
     height_ = size.cy;
 }

@@ -18,8 +18,11 @@ std::unique_ptr<Component> MakeComponent(const std::string& type);
 
 class Label : public GraphicControl {
 public:
-    const std::string& Caption() const { return caption_; }
+    // The caption in the ANSI code page, or as it is.
+    std::string Caption() const;
+    const std::wstring& WideCaption() const { return caption_; }
     void SetCaption(const std::string& caption);
+    void SetCaption(const std::wstring& caption);
     void Paint(HDC dc) override;
     void Load(const LayoutNode& node) override;
     void Realize() override;
@@ -27,7 +30,7 @@ public:
 
 private:
     void FitToText();
-    std::string caption_;
+    std::wstring caption_;
     FontSpec font_;
     bool transparent_ = false;
     bool autoSize_ = true;

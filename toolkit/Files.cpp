@@ -57,6 +57,17 @@ bool FileExists(const std::string& path) {
 
 bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+NewFile CreateNewFile(const std::string& path) {
+    FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return NewFile::Made;
+    const DWORD code = ::GetLastError();
+    // A folder of that name answers "access denied" rather than "exists".
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS || PathExists(path)) return NewFile::NameTaken;
+    return NewFile::Failed;
+}
+
 long long EntrySize(const std::string& path) {
     if (path.find_first_of("*?") != std::string::npos) return 0;
     WIN32_FIND_DATAA entry;

@@ -16,6 +16,12 @@ void SetProgramFolderForTesting(const std::string& folder);
 bool FileExists(const std::string& path);
 // True when anything (file or folder) exists at the path.
 bool PathExists(const std::string& path);
+bool PathExists(const std::wstring& path);
+
+// Makes a new, empty file, only where nothing of that name exists yet: the
+// test and the making are one step, so two programs never get one name.
+enum class NewFile { Made, NameTaken, Failed };
+NewFile CreateNewFile(const std::string& path);
 // True when the attribute query succeeds and names a folder.
 bool DirectoryExists(const std::string& path);
 

@@ -56,14 +56,17 @@ int ListView::Count() const {
     return Handle() ? static_cast<int>(::SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-int ListView::AddItem(const std::string& caption, const std::vector<std::string>& subItems) {
+int ListView::AddItem(const std::string& caption, const std::vector<std::string>& subItems,
+                      const std::wstring& data) {
     HandleNeeded();
     LVITEMA item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = Count();
     item.pszText = const_cast<char*>(caption.c_str());
+    item.lParam = data.empty() ? 0 : ++lastKey_;
     const int row = static_cast<int>(::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0) throw Error(Format("Cannot add a row to %s", Name().c_str()));
+    if (item.lParam) data_[item.lParam] = data;
     for (size_t i = 0; i < subItems.size(); ++i) {
         LVITEMA sub{};
         sub.iSubItem = static_cast<int>(i + 1);
@@ -90,12 +93,28 @@ std::string ListView::ItemText(int row, int column) const {
     }
 }
 
+std::wstring ListView::ItemData(int row) const {
+    if (!Handle() || row < 0 || row >= Count()) return {};
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!::SendMessageA(Handle(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return {};
+    const auto kept = data_.find(item.lParam);
+    return kept == data_.end() ? std::wstring() : kept->second;
+}
+
 void ListView::DeleteItem(int row) {
-    if (Handle()) ::SendMessageA(Handle(), LVM_DELETEITEM, row, 0);
+    if (!Handle() || row < 0 || row >= Count()) return;
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (::SendMessageA(Handle(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) data_.erase(item.lParam);
+    ::SendMessageA(Handle(), LVM_DELETEITEM, row, 0);
 }
 
 void ListView::Clear() {
     if (Handle()) ::SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
+    data_.clear();
 }
 
 int ListView::SelectedIndex() const {

@@ -2,6 +2,7 @@
 // headers. Rows are read back from the native control, which holds them.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,16 @@ public:
     // Rows.
     int Count() const;
     // Appends a row: its caption (column 0), then its sub-items (columns 1
-    // on). Returns the row's index.
-    int AddItem(const std::string& caption, const std::vector<std::string>& subItems = {});
+    // on), and a text of the caller's kept with the row but not shown.
+    // Returns the row's index.
+    int AddItem(const std::string& caption, const std::vector<std::string>& subItems = {},
+                const std::wstring& data = {});
     // The row's text in a column (0: the caption); empty for a row or column
     // that does not exist.
     std::string ItemText(int row, int column = 0) const;
     std::string Caption(int row) const { return ItemText(row, 0); }
+    // The text kept with the row; empty for a row that has none.
+    std::wstring ItemData(int row) const;
     void DeleteItem(int row);
     void Clear();
 
@@ -54,6 +59,9 @@ private:
     bool readOnly_ = true;
     bool columnClick_ = true;
     bool hideSelection_ = true;
+    // The rows' kept texts, by the key each row carries as its item data.
+    std::map<LPARAM, std::wstring> data_;
+    LPARAM lastKey_ = 0;
 };
 
 }  // namespace tk

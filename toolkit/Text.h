@@ -29,5 +29,12 @@ std::string WithFullStop(const std::string& text);
 
 // ASCII upper case: only 'a' to 'z' change.
 std::string AsciiUpper(std::string text);
+std::wstring AsciiUpper(std::wstring text);
+
+// ANSI code page text in its wide form, and back (characters the code page
+// lacks become its stand-ins there). File names that the code page cannot
+// write are held in wide form and reach the system through the W functions.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
 
 }  // namespace tk

@@ -20,23 +20,23 @@
 namespace tk {
 
 // The width of one line of text, in pixels.
-using LineMeasure = std::function<int(const std::string& line)>;
+using LineMeasure = std::function<int(const std::wstring& line)>;
 
 // The lines of `text`: a line end ("\n" or "\r\n") always breaks; with a
 // positive `width` a line also breaks at the last space before its text grows
 // wider than `width` (as DT_WORDBREAK does). The spaces at a break are
 // dropped; a word wider than `width` keeps a line of its own. Never empty.
-std::vector<std::string> BreakLines(const std::string& text, int width, const LineMeasure& measure);
+std::vector<std::wstring> BreakLines(const std::wstring& text, int width, const LineMeasure& measure);
 
 // The size that DrawTextBlock needs for `text` in the font selected into `dc`:
 // the widest line, one text height per line. `wrapWidth`: as
 // BreakLines' width (0: no wrapping).
-SIZE MeasureTextBlock(HDC dc, const std::string& text, int wrapWidth);
+SIZE MeasureTextBlock(HDC dc, const std::wstring& text, int wrapWidth);
 
 // Draws `text` from the top of `bounds`, each line placed by `alignment`
 // (DT_LEFT, DT_CENTER or DT_RIGHT) within the bounds' width, in the DC's
 // font, colour and background mode; `wrap` breaks the lines at the bounds'
 // width. It does not clip.
-void DrawTextBlock(HDC dc, const std::string& text, const RECT& bounds, UINT alignment, bool wrap);
+void DrawTextBlock(HDC dc, const std::wstring& text, const RECT& bounds, UINT alignment, bool wrap);
 
 }  // namespace tk

@@ -10,6 +10,7 @@
 #include "app/SourceList.h"
 #include "support/TestSupport.h"
 #include "toolkit/FileDialogs.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -67,20 +68,29 @@ TEST(SourceListRules, WideNamesAreHeldInAnsiOrInShortForm) {
     }
 }
 
-TEST(SourceListRules, DuplicatesAreExactAndCaseSensitive) {
+TEST(SourceListRules, DuplicatesIgnoreLetterCase) {
     struct Case {
         const char* what;
-        std::vector<std::string> listed, candidates, added;
+        std::vector<std::wstring> listed, candidates, added;
     } const cases[] = {
-        {"new paths in their order", {}, {"C:\\b.mp4", "C:\\a.mp4"}, {"C:\\b.mp4", "C:\\a.mp4"}},
-        {"already listed", {"C:\\a.mp4"}, {"C:\\a.mp4", "C:\\b.mp4"}, {"C:\\b.mp4"}},
-        {"twice in one batch", {}, {"C:\\a.mp4", "C:\\b.mp4", "C:\\a.mp4"}, {"C:\\a.mp4", "C:\\b.mp4"}},
-        {"case makes a different path", {"C:\\a.mp4"}, {"C:\\A.mp4", "c:\\a.mp4"}, {"C:\\A.mp4", "c:\\a.mp4"}},
-        {"no normalisation", {"C:\\v\\a.mp4"}, {"C:\\v\\.\\a.mp4"}, {"C:\\v\\.\\a.mp4"}},
+        {"new paths in their order", {}, {L"C:\\b.mp4", L"C:\\a.mp4"}, {L"C:\\b.mp4", L"C:\\a.mp4"}},
+        {"already listed", {L"C:\\a.mp4"}, {L"C:\\a.mp4", L"C:\\b.mp4"}, {L"C:\\b.mp4"}},
+        {"twice in one batch", {}, {L"C:\\a.mp4", L"C:\\b.mp4", L"C:\\a.mp4"}, {L"C:\\a.mp4", L"C:\\b.mp4"}},
+        {"another letter case is the same file", {L"C:\\in\\c1.mp4"}, {L"C:\\IN\\C1.MP4", L"c:\\In\\C1.mp4"}, {}},
+        {"the first of one file in two cases is kept", {}, {L"C:\\in\\c1.mp4", L"C:\\IN\\C1.MP4"}, {L"C:\\in\\c1.mp4"}},
+        {"case of letters beyond ASCII", {L"C:\\\u00c9t\u00e9.mp4"}, {L"C:\\\u00e9T\u00c9.MP4"}, {}},
+        {"no normalisation", {L"C:\\v\\a.mp4"}, {L"C:\\v\\.\\a.mp4"}, {L"C:\\v\\.\\a.mp4"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(PathsToAdd(c.listed, c.candidates), c.added);
+        std::vector<ListedFile> candidates;
+        for (const std::wstring& name : c.candidates) candidates.push_back({tk::Narrow(name), name});
+        std::vector<std::wstring> added;
+        for (const ListedFile& file : FilesToAdd(c.listed, candidates)) {
+            added.push_back(file.name);
+            EXPECT_EQ(file.path, tk::Narrow(file.name)) << "the listed path goes with its name";
+        }
+        EXPECT_EQ(added, c.added);
     }
 }
 

@@ -14,9 +14,11 @@
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
 #include "support/TestSupport.h"
+#include "tests/conversion/AviBytes.h"
 #include "tests/conversion/ToolStandIn.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -27,54 +29,78 @@ using namespace testing_support;
 // ---- names, widths, percentages, the final text ---------------------------------
 
 struct NameCase {
-    const char* source;
-    std::vector<std::string> present;  // already in the output folder
-    const char* expected;
+    const wchar_t* source;
+    std::vector<std::wstring> present;  // already in the output folder
+    const wchar_t* expected;
 };
 
 TEST(BatchNamesTest, OutputNameIsTheFirstFreeOne) {
     const NameCase cases[] = {
-        {"C:\\in\\clip.mp4", {}, "D:\\out\\clip.AVI"},
-        {"C:\\in\\clip.mp4", {"D:\\out\\clip.AVI"}, "D:\\out\\[1]clip.AVI"},
-        {"C:\\in\\clip.mp4", {"D:\\out\\clip.AVI", "D:\\out\\[1]clip.AVI"}, "D:\\out\\[2]clip.AVI"},
-        {"C:\\in\\holiday.MP4.mp4", {}, "D:\\out\\holiday.mp4.AVI"},
-        {"C:\\in\\clip.m4v", {}, "D:\\out\\clip.m4v.AVI"},
-        {"C:\\in\\Clip.Mp4", {}, "D:\\out\\Clip.AVI"},
-        {"C:\\in\\a.mp4x.mp4", {}, "D:\\out\\ax.mp4.AVI"},
-        {"C:clip.mp4", {}, "D:\\out\\clip.AVI"},
-        {"\\\\srv\\share\\my clip (1).mp4", {}, "D:\\out\\my clip (1).AVI"},
+        {L"C:\\in\\clip.mp4", {}, L"D:\\out\\clip.AVI"},
+        {L"C:\\in\\clip.mp4", {L"D:\\out\\clip.AVI"}, L"D:\\out\\[1]clip.AVI"},
+        {L"C:\\in\\clip.mp4", {L"D:\\out\\clip.AVI", L"D:\\out\\[1]clip.AVI"}, L"D:\\out\\[2]clip.AVI"},
+        {L"C:\\in\\holiday.MP4.mp4", {}, L"D:\\out\\holiday.mp4.AVI"},
+        {L"C:\\in\\clip.m4v", {}, L"D:\\out\\clip.m4v.AVI"},
+        {L"C:\\in\\Clip.Mp4", {}, L"D:\\out\\Clip.AVI"},
+        {L"C:\\in\\a.mp4x.mp4", {}, L"D:\\out\\ax.mp4.AVI"},
+        {L"C:clip.mp4", {}, L"D:\\out\\clip.AVI"},
+        {L"\\\\srv\\share\\my clip (1).mp4", {}, L"D:\\out\\my clip (1).AVI"},
+        // A real name outside the ANSI code page names its output.
+        {L"C:\\in\\\u00dcn\u00ef c\u00f8d\u00e9 \u65e5\u672c\u8a9e clip.mp4", {},
+         L"D:\\out\\\u00dcn\u00ef c\u00f8d\u00e9 \u65e5\u672c\u8a9e clip.AVI"},
+        {L"C:\\in\\\u65e5\u672c.mp4", {L"D:\\out\\\u65e5\u672c.avi"}, L"D:\\out\\[1]\u65e5\u672c.AVI"},
     };
     for (const NameCase& c : cases) {
-        SCOPED_TRACE(c.source);
-        auto taken = [&](const std::string& path) {
+        SCOPED_TRACE(tk::Narrow(c.source));
+        auto taken = [&](const std::wstring& path) {
             for (const auto& p : c.present)
                 if (tk::AsciiUpper(p) == tk::AsciiUpper(path)) return true;
             return false;
         };
-        EXPECT_EQ(FreeNameIn("D:\\out\\", OutputBaseName(c.source), taken), c.expected);
+        EXPECT_EQ(FreeNameIn(L"D:\\out\\", OutputBaseName(c.source), taken), c.expected);
     }
 }
 
-TEST(BatchNamesTest, TemporaryNameIsFreeAndNeverTheFinalName) {
+TEST(BatchNamesTest, TemporaryNameIsReservedAndNeverTheFinalName) {
+    const auto R = Reservation::Reserved, T = Reservation::Taken, F = Reservation::Failed;
     const struct {
-        std::vector<std::string> present;
-        const char* finalName;
+        const char* what;
+        std::vector<Reservation> answers;  // for each name tried, in turn
+        const wchar_t* finalName;
         const char* expected;
+        std::vector<std::string> tried;
     } cases[] = {
-        {{}, "D:\\out\\clip.AVI", "D:\\out\\temp_2953.avi"},
-        {{"D:\\out\\temp_2953.avi"}, "D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi"},
-        {{"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}, "D:\\out\\clip.AVI", "D:\\out\\[2]temp_2953.avi"},
-        // A source named temp_2953.mp4 ends as temp_2953.AVI: the same file.
-        {{}, "D:\\out\\temp_2953.AVI", "D:\\out\\[1]temp_2953.avi"},
+        {"free", {R}, L"D:\\out\\clip.AVI", "D:\\out\\temp_2953.avi", {"D:\\out\\temp_2953.avi"}},
+        {"taken, then free", {T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi",
+         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}},
+        {"taken twice", {T, T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[2]temp_2953.avi",
+         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi", "D:\\out\\[2]temp_2953.avi"}},
+        // A source named temp_2953.mp4 ends as temp_2953.AVI: the same file,
+        // never reserved.
+        {"the final name itself", {R}, L"D:\\out\\temp_2953.AVI", "D:\\out\\[1]temp_2953.avi",
+         {"D:\\out\\[1]temp_2953.avi"}},
+        {"the folder takes no file", {F}, L"D:\\out\\clip.AVI", "", {"D:\\out\\temp_2953.avi"}},
+        {"taken, then no file", {T, F}, L"D:\\out\\clip.AVI", "",
+         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}},
     };
     for (const auto& c : cases) {
-        auto taken = [&](const std::string& path) {
-            for (const auto& p : c.present)
-                if (p == path) return true;
-            return false;
-        };
-        EXPECT_EQ(TempNameIn("D:\\out\\", c.finalName, taken), c.expected);
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> tried;
+        const std::string reserved = ReserveTempName("D:\\out\\", c.finalName, [&](const std::string& path) {
+            tried.push_back(path);
+            return tried.size() <= c.answers.size() ? c.answers[tried.size() - 1] : Reservation::Failed;
+        });
+        EXPECT_EQ(reserved, c.expected);
+        EXPECT_EQ(tried, c.tried);
     }
+    // A folder that answers "taken" for every name gives up.
+    int tries = 0;
+    EXPECT_EQ(ReserveTempName("D:\\out\\", L"D:\\out\\a.AVI", [&](const std::string&) {
+                  ++tries;
+                  return Reservation::Taken;
+              }),
+              "");
+    EXPECT_GT(tries, 100);
 }
 
 TEST(BatchNamesTest, BarsAndPercentages) {
@@ -86,18 +112,19 @@ TEST(BatchNamesTest, BarsAndPercentages) {
     EXPECT_EQ(TotalPercent(0, 1, 4), 0);
     EXPECT_EQ(TotalPercent(100, 3, 3), 100);  // never 99 at the very end
     EXPECT_EQ(TotalPercent(100, 7, 7), 100);
-    EXPECT_EQ(OperationText("C:\\My Videos\\Clip One.MP4"), "Convert file \"Clip One.MP4\":");
+    EXPECT_EQ(OperationText(L"C:\\My Videos\\Clip One.MP4"), L"Convert file \"Clip One.MP4\":");
+    EXPECT_EQ(OperationText(L"C:\\v\\\u65e5\u672c.mp4"), L"Convert file \"\u65e5\u672c.mp4\":");
 }
 
 TEST(BatchNamesTest, FinalTextNamesWhatWasNotConverted) {
-    EXPECT_EQ(DoneMessage({}), "Done.");
-    EXPECT_EQ(DoneMessage({"C:\\a.mp4", "D:\\b c.mp4"}), "Done.\n\nNot converted:\nC:\\a.mp4\nD:\\b c.mp4");
-    std::vector<std::string> many;
-    for (int i = 1; i <= 23; ++i) many.push_back("C:\\v\\" + std::to_string(i) + ".mp4");
-    const std::string text = DoneMessage(many);
-    EXPECT_EQ(text.rfind("Done.\n\nNot converted:\nC:\\v\\1.mp4\n", 0), 0u);
-    EXPECT_NE(text.find("\nC:\\v\\20.mp4\n... and 3 more."), std::string::npos) << text;
-    EXPECT_EQ(text.find("21.mp4"), std::string::npos);
+    EXPECT_EQ(DoneMessage({}), L"Done.");
+    EXPECT_EQ(DoneMessage({L"C:\\a.mp4", L"D:\\b c.mp4"}), L"Done.\n\nNot converted:\nC:\\a.mp4\nD:\\b c.mp4");
+    std::vector<std::wstring> many;
+    for (int i = 1; i <= 23; ++i) many.push_back(L"C:\\v\\" + std::to_wstring(i) + L".mp4");
+    const std::wstring text = DoneMessage(many);
+    EXPECT_EQ(text.rfind(L"Done.\n\nNot converted:\nC:\\v\\1.mp4\n", 0), 0u);
+    EXPECT_NE(text.find(L"\nC:\\v\\20.mp4\n... and 3 more."), std::wstring::npos);
+    EXPECT_EQ(text.find(L"21.mp4"), std::wstring::npos);
 }
 
 // ---- the progress window --------------------------------------------------------
@@ -137,7 +164,7 @@ protected:
         WriteBytes(dir + name, text);
         return dir + name;
     }
-    std::vector<std::string> Converts() { return {StatusLine("00:00:04.00"), "touch", "exit 0"}; }
+    std::vector<std::string> Converts() { return {StatusLine("00:00:04.00"), "avi", "exit 0"}; }
 
     // What the Start command does.
     void StartBatch(const std::vector<std::string>& sources) {
@@ -225,9 +252,9 @@ TEST_F(BatchTest, BatchConvertsEveryFileAndComesBackToTheMainWindow) {
         Source("one.mp4", Converts()),
         Source("clip.mp4", Converts(), in_ + "a\\"),
         Source("clip.MP4", Converts(), in_ + "b\\"),  // same name, other folder
-        Source("bad.mp4", {"touch", "exit 1"}),      // leaves a partial file
+        Source("bad.mp4", {"avicut", "exit 1"}),     // leaves a partial file
         Source("empty.mp4", {"exit 0"}),             // "succeeds" without output
-        Source("taken.mp4", {StatusLine("00:00:03.00"), "sleep 1500", "touch", "exit 0"}),
+        Source("taken.mp4", {StatusLine("00:00:03.00"), "sleep 1500", "avi", "exit 0"}),
     };
     Form1->Label1->SetCaption("Added 6 file(s).");
     StartBatch({std::begin(sources), std::end(sources)});
@@ -246,7 +273,7 @@ TEST_F(BatchTest, BatchConvertsEveryFileAndComesBackToTheMainWindow) {
     EXPECT_EQ(ReadBytes(out_ + "one.AVI"), "older one");
     EXPECT_EQ(ReadBytes(out_ + "taken.AVI"), "someone else's");
     EXPECT_EQ(ReadBytes(out_ + "temp_2953.avi"), "stale");
-    EXPECT_EQ(ReadBytes(out_ + "[1]taken.AVI"), "fake output");
+    EXPECT_EQ(ReadBytes(out_ + "[1]taken.AVI"), avi_bytes::Whole());
 
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], "Done.\n\nNot converted:\n" + sources[3] + "\n" + sources[4]);
@@ -272,7 +299,7 @@ TEST_F(BatchTest, BatchConvertsEveryFileAndComesBackToTheMainWindow) {
 TEST_F(BatchTest, BarsFollowEachFileAndStandFullBetweenFiles) {
     MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
     Form1->CheckBox1->SetChecked(false);
-    const std::vector<std::string> longer = {"sleep 2000", StatusLine("00:00:03.00"), "sleep 2000", "touch", "exit 0"};
+    const std::vector<std::string> longer = {"sleep 2000", StatusLine("00:00:03.00"), "sleep 2000", "avi", "exit 0"};
     StartBatch({Source("first.mp4", longer), Source("second.mp4", longer)});
 
     // While the first file converts, the polls show its 50 % (2 of 4 s).
@@ -325,7 +352,7 @@ TEST_F(BatchTest, SourceAndOutputInOneFolder) {
     RunToEnd();
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
     EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"b.AVI", "b.mp4", "temp_2953.AVI", "temp_2953.mp4"}));
-    EXPECT_EQ(ReadBytes(out_ + "temp_2953.AVI"), "fake output");
+    EXPECT_EQ(ReadBytes(out_ + "temp_2953.AVI"), avi_bytes::Whole());
 }
 
 TEST_F(BatchTest, FailureInsideATickIsReportedAndTheBatchGoesOn) {

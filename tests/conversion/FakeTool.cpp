@@ -8,7 +8,11 @@
 //   exit CODE      ends at once with that exit code
 //   args FILE      writes the raw command line, then each argument as the
 //                  runtime split it, one a line, to FILE
-//   touch          creates the last argument (the output file)
+//   touch          writes "fake output" to the last argument (the output file)
+//   avi            writes a small whole AVI there, as the tool does when it
+//                  ends cleanly
+//   avicut         writes the AVI a stopped tool leaves: sizes never filled
+//                  in, no index
 //   peekin         writes "stdin holds N bytes" or "stdin reads nothing" to
 //                  standard output, looking as the real tool does for keys
 //   priority       writes "priority class N" (its GetPriorityClass) to
@@ -23,6 +27,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include "tests/conversion/AviBytes.h"
 
 namespace {
 
@@ -98,6 +104,10 @@ int main(int argc, char** argv) {
             for (int i = 0; i < argc; ++i) file << argv[i] << "\n";
         } else if (command == "touch") {
             std::ofstream(argv[argc - 1], std::ios::binary) << "fake output";
+        } else if (command == "avi") {
+            std::ofstream(argv[argc - 1], std::ios::binary) << avi_bytes::Whole();
+        } else if (command == "avicut") {
+            std::ofstream(argv[argc - 1], std::ios::binary) << avi_bytes::CutShort();
         } else if (command == "peekin") {
             DWORD available = 0;
             const BOOL peeked = ::PeekNamedPipe(::GetStdHandle(STD_INPUT_HANDLE), nullptr, 0, nullptr, &available,

@@ -169,7 +169,7 @@ std::vector<std::string> SplitAsTheToolDoes(const std::string& commandLine) {
 TEST(CommandLine, ShortPathsGoInUnchanged) {
     EXPECT_EQ(ToolCommandLine("C:\\WINDOWS\\QUENDR~1\\", "C:\\VIDEOS\\TRIP~1.MP4", "D:\\temp_2953.avi"),
               "C:\\WINDOWS\\QUENDR~1\\nnn.exe -i C:\\VIDEOS\\TRIP~1.MP4 -vcodec mpeg4 -vtag divx -qscale 6 "
-              "-b 320000 -acodec mp3 -ac 2 -ar 44100 -ab 128000 -f avi D:\\temp_2953.avi");
+              "-b 320000 -acodec mp3 -ac 2 -ar 44100 -ab 128000 -f avi -y D:\\temp_2953.avi");
 }
 
 TEST(CommandLine, EveryPathReachesTheToolAsOneArgument) {
@@ -198,7 +198,7 @@ TEST(CommandLine, EveryPathReachesTheToolAsOneArgument) {
     const auto split = SplitAsTheToolDoes(ToolCommandLine(tool, source, output));
     const std::vector<std::string> expected = {
         tool + "nnn.exe", "-i", source, "-vcodec", "mpeg4", "-vtag", "divx", "-qscale", "6", "-b", "320000",
-        "-acodec", "mp3", "-ac", "2", "-ar", "44100", "-ab", "128000", "-f", "avi", output};
+        "-acodec", "mp3", "-ac", "2", "-ar", "44100", "-ab", "128000", "-f", "avi", "-y", output};
     EXPECT_EQ(split, expected);
 }
 

@@ -17,6 +17,7 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit5.h"
 #include "toolkit/Application.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void ShowProgress() {
     SourceCount = static_cast<int>(SourceFiles.size());
     CurrentIndex = 2;
     const int percent = 45;
-    Form2->Label1->SetCaption(OperationText(SourceFiles[CurrentIndex - 1]));
+    Form2->Label1->SetCaption(OperationText(tk::Widen(SourceFiles[CurrentIndex - 1])));
     Form2->PaintBar(percent, Form2->Image6);
     Form2->Label3->SetCaption(std::to_string(percent) + "%");
     const int total = TotalPercent(percent, CurrentIndex, SourceCount);

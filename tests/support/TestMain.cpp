@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/Application.h"
+#include "toolkit/Com.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    const tk::OleApartment ole;
     tk::Application& app = tk::Application::Get();
     app.Initialize();
     app.SetTitle("Quendrix Ombrelo 1.0");

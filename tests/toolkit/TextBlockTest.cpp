@@ -11,28 +11,28 @@
 namespace {
 
 // Every character is 1 pixel wide.
-int Length(const std::string& line) { return static_cast<int>(line.size()); }
+int Length(const std::wstring& line) { return static_cast<int>(line.size()); }
 
 struct BreakCase {
     const char* what;
-    const char* text;
+    const wchar_t* text;
     int width;
-    std::vector<std::string> lines;
+    std::vector<std::wstring> lines;
 };
 
 const BreakCase kBreakCases[] = {
-    {"empty", "", 10, {""}},
-    {"fits", "one two", 7, {"one two"}},
-    {"no width: no wrapping", "one two three", 0, {"one two three"}},
-    {"breaks at the last space that fits", "one two three", 8, {"one two", "three"}},
-    {"spaces at a break are dropped", "one   two", 4, {"one", "two"}},
-    {"spaces inside a line stay", "a  b c", 4, {"a  b", "c"}},
-    {"a long word keeps its own line", "a verylongword b", 5, {"a", "verylongword", "b"}},
-    {"line ends break", "one\ntwo\r\nthree", 0, {"one", "two", "three"}},
-    {"an empty line stays", "one\n\ntwo", 10, {"one", "", "two"}},
-    {"a line end then wrapping", "ab cd\nef gh", 3, {"ab", "cd", "ef", "gh"}},
-    {"leading spaces stay with the first word", "  ab cd", 4, {"  ab", "cd"}},
-    {"trailing spaces that fit stay", "ab  ", 10, {"ab  "}},
+    {"empty", L"", 10, {L""}},
+    {"fits", L"one two", 7, {L"one two"}},
+    {"no width: no wrapping", L"one two three", 0, {L"one two three"}},
+    {"breaks at the last space that fits", L"one two three", 8, {L"one two", L"three"}},
+    {"spaces at a break are dropped", L"one   two", 4, {L"one", L"two"}},
+    {"spaces inside a line stay", L"a  b c", 4, {L"a  b", L"c"}},
+    {"a long word keeps its own line", L"a verylongword b", 5, {L"a", L"verylongword", L"b"}},
+    {"line ends break", L"one\ntwo\r\nthree", 0, {L"one", L"two", L"three"}},
+    {"an empty line stays", L"one\n\ntwo", 10, {L"one", L"", L"two"}},
+    {"a line end then wrapping", L"ab cd\nef gh", 3, {L"ab", L"cd", L"ef", L"gh"}},
+    {"leading spaces stay with the first word", L"  ab cd", 4, {L"  ab", L"cd"}},
+    {"trailing spaces that fit stay", L"ab  ", 10, {L"ab  "}},
 };
 
 TEST(TextBlockTest, BreakLines) {
