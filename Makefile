@@ -1,9 +1,14 @@
 # Quendrix Ombrelo: set-up, build, run and test on Debian.
+# build: the 32-bit program as it ships. build-x64: the same sources for
+# 64-bit Windows, which is what runs and is tested on a machine that runs no
+# 32-bit code (tools/build-arch.sh tells which build runs here).
 BUILD ?= build
+BUILD_X64 ?= build-x64
 DIST_BUILD ?= build-release
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+CMAKE_FLAGS_X64 ?= -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 
-.PHONY: all setup configure build run test dist clean
+.PHONY: all setup configure build build-x64 run test dist clean
 
 all: build
 
@@ -16,16 +21,23 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
+build-x64: setup
+	@if [ ! -f $(BUILD_X64)/build.ninja ]; then cmake -S . -B $(BUILD_X64) $(CMAKE_FLAGS_X64); fi
+	cmake --build $(BUILD_X64)
+
+# The folder of the build that runs on this machine, built.
+RUN_BUILD = $$(if [ "$$(bash tools/build-arch.sh)" = i686 ]; then echo $(BUILD); else $(MAKE) -s build-x64 >&2 && echo $(BUILD_X64); fi)
+
 # Starts the program under Wine on the current display (a virtual one when
 # there is none: see the README for how to look at it).
 run: build
-	bash tools/run-app.sh $(BUILD)
+	bash tools/run-app.sh "$(RUN_BUILD)"
 
 # Builds everything and runs every test headless, in a virtual display. The
 # tests run one at a time: windows of test programs running side by side in
 # one Wine prefix would take the focus and the foreground from each other.
 test: build
-	bash tools/with-display.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 900
+	bash tools/with-display.sh ctest --test-dir "$(RUN_BUILD)" --output-on-failure --timeout 900
 
 # A release build of the program in its own folder (no debug information),
 # then dist/QuendrixOmbrelo-1.0.zip and dist/QuendrixOmbrelo-1.0-setup.exe.
@@ -36,4 +48,4 @@ dist: setup
 	@ls -l dist
 
 clean:
-	rm -rf $(BUILD) $(DIST_BUILD) dist
+	rm -rf $(BUILD) $(BUILD_X64) $(DIST_BUILD) dist

@@ -1,5 +1,14 @@
-# Test executables run under Wine, in a private prefix inside the build folder.
+# Test executables run under Wine, in a private prefix inside the build folder:
+# a 64-bit build with Wine's 64-bit loader in a 64-bit prefix, a 32-bit build
+# with the 32-bit loader in a 32-bit prefix.
 set(QUENDRIX_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(QUENDRIX_WINE_LOADER /usr/lib/wine/wine64)
+    set(QUENDRIX_WINEARCH win64)
+else()
+    set(QUENDRIX_WINE_LOADER /usr/lib/wine/wine)
+    set(QUENDRIX_WINEARCH win32)
+endif()
 configure_file("${CMAKE_SOURCE_DIR}/tools/wine-run.sh.in" "${CMAKE_BINARY_DIR}/wine-run.sh"
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
     @ONLY)

@@ -1,5 +1,8 @@
 #include "conversion/BatchNames.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "toolkit/Text.h"
 
 namespace {
@@ -54,7 +57,7 @@ std::wstring OperationText(const std::wstring& source) { return L"Convert file \
 
 int BarWidth(int percent) {
     if (percent <= 0) return 0;
-    return static_cast<int>(static_cast<long long>(percent) * kBarWidth / 100);
+    return static_cast<int>(std::min<long long>(static_cast<long long>(percent) * kBarWidth / 100, INT_MAX));
 }
 
 int TotalPercent(int filePercent, int currentIndex, int sourceCount) {

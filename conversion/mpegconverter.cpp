@@ -143,6 +143,8 @@ HANDLE MakeKillOnCloseJob() {
 
 // ---- Tmpegconverter -----------------------------------------------------------
 
+Tmpegconverter::Tmpegconverter() : job_(MakeKillOnCloseJob()) {}
+
 void Tmpegconverter::RunTool(const std::string& commandLine) {
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -176,8 +178,6 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     startup.hStdInput = writePipe.Get();
     startup.hStdOutput = writePipe.Get();
     startup.hStdError = writePipe.Get();
-
-    if (!job_) job_.Reset(MakeKillOnCloseJob());
 
     std::string writable = commandLine;  // CreateProcessA may write into it
     PROCESS_INFORMATION started{};

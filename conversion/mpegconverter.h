@@ -89,7 +89,7 @@ public:
 // lock, in 100 ms pauses.
 class Tmpegconverter {
 public:
-    Tmpegconverter() = default;
+    Tmpegconverter();
     // Releases the handles of a run still held; a tool still running ends
     // with the job's handle.
     ~Tmpegconverter() = default;
@@ -142,7 +142,7 @@ private:
     std::atomic<bool> finished_{false};
     tk::Handle readPipe_;  // ours; the read end, until the end of the run is seen
     tk::Handle process_;   // ours; the tool's process, until the end of the run is seen
-    tk::Handle job_;       // ours; made at the first run, ends its processes when closed
+    tk::Handle job_;       // ours; ends its processes when closed (none where no job can be made)
     DWORD exitCode_ = STILL_ACTIVE;
     std::string commandLine_;
     std::string output_;

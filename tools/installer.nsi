@@ -1,10 +1,15 @@
 ; The installer of Quendrix Ombrelo, made by tools/package.sh with NSIS:
-;   makensis -DSTAGE=<folder with the program's files> -DICON=<app.ico> -DOUTFILE=<setup.exe> installer.nsi
+;   makensis -DSTAGE=<folder with the program's files> -DICON=<app.ico> -DOUTFILE=<setup.exe>
+;            [-DTARGET=x86-unicode|amd64-unicode] installer.nsi
 ; It installs for the current user, without administrator rights, into the
 ; user's own programs folder. The program keeps "set.txt" and "done.txt"
 ; beside itself, so that folder must be one the user can write to.
 
+!ifdef TARGET
+Target ${TARGET}
+!else
 Unicode true
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

@@ -27,4 +27,9 @@ touch -t "$stamp" "$folder" "$folder"/*
 rm -f "$zip_file"
 (cd "$stage" && zip -q -X "$zip_file" "$name/" "$name/QuendrixOmbrelo.exe" "$name/help.htm" "$name/readme.txt")
 
-makensis -V2 -DSTAGE="$folder" -DICON="$here/resources/app.ico" -DOUTFILE="$setup_file" "$here/tools/installer.nsi"
+# The installer is of the program's own kind: a 64-bit build (see
+# tools/build-arch.sh) gets a 64-bit installer.
+target=x86-unicode
+if objdump -f "$exe" | grep -q 'x86-64'; then target=amd64-unicode; fi
+makensis -V2 -DSTAGE="$folder" -DICON="$here/resources/app.ico" -DOUTFILE="$setup_file" -DTARGET="$target" \
+    "$here/tools/installer.nsi"

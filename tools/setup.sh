@@ -5,8 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 deps="$here/.deps"            # third-party builds and payloads, outside git
-stamp_dir="$deps/stamps"
-mkdir -p "$stamp_dir"
+mkdir -p "$deps"
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -15,8 +14,9 @@ log() { printf '[setup] %s\n' "$*"; }
 
 # --- Debian packages ---------------------------------------------------------
 packages=(
-    wine wine32:i386 xvfb xauth x11-utils
+    wine wine32:i386 wine64 xvfb xauth x11-utils
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
     cmake make ninja-build pkg-config nasm dpkg-dev
     ffmpeg imagemagick
     nsis zip unzip
@@ -70,58 +70,86 @@ if ! command -v npm >/dev/null; then
     $SUDO apt-get install -y -q --no-install-recommends npm
 fi
 
+# Everything below is made twice: for the 32-bit program (in .deps/), and
+# for the 64-bit build of the same program and tests (in .deps/x86_64/),
+# which is what runs where the machine runs no 32-bit code.
+
 # --- the converter payload (resource 1) and the threads runtime (resource 2) --
-payload="$deps/payload"
-mkdir -p "$payload"
-if [ ! -s "$payload/ffmpeg.exe" ]; then
-    log "fetching the Windows 32-bit ffmpeg.exe from the npm registry"
-    tmp=$(mktemp -d)
-    (cd "$tmp" && npm pack --silent @ffmpeg-installer/win32-ia32 >/dev/null && tar xzf ./*.tgz)
-    cp "$tmp/package/ffmpeg.exe" "$payload/ffmpeg.exe.part"
-    mv "$payload/ffmpeg.exe.part" "$payload/ffmpeg.exe"
-    rm -rf "$tmp"
-fi
-if [ ! -s "$payload/pthreadGC2.dll" ]; then
-    dll=$(ls /usr/i686-w64-mingw32/lib/libwinpthread-1.dll 2>/dev/null || find /usr -name libwinpthread-1.dll -path '*i686*' | head -n1)
-    cp "$dll" "$payload/pthreadGC2.dll"
-fi
+# fetch_payload <.deps folder> <npm package> <mingw triple>
+fetch_payload() {
+    local payload="$1/payload" package=$2 triple=$3
+    mkdir -p "$payload"
+    if [ ! -s "$payload/ffmpeg.exe" ]; then
+        log "fetching $package's ffmpeg.exe from the npm registry"
+        local tmp
+        tmp=$(mktemp -d)
+        (cd "$tmp" && npm pack --silent "$package" >/dev/null && tar xzf ./*.tgz)
+        cp "$tmp/package/ffmpeg.exe" "$payload/ffmpeg.exe.part"
+        mv "$payload/ffmpeg.exe.part" "$payload/ffmpeg.exe"
+        rm -rf "$tmp"
+    fi
+    if [ ! -s "$payload/pthreadGC2.dll" ]; then
+        local dll
+        dll=$(ls "/usr/$triple/lib/libwinpthread-1.dll" 2>/dev/null || find /usr -name libwinpthread-1.dll -path "*$triple*" | head -n1)
+        cp "$dll" "$payload/pthreadGC2.dll"
+    fi
+}
 
 # --- libjpeg-turbo, cross-built from Debian's source package -------------------
-jpeg_prefix="$deps/libjpeg"
-if [ ! -f "$stamp_dir/libjpeg" ]; then
-    log "cross-building libjpeg-turbo"
-    work="$deps/src"
-    rm -rf "$work/libjpeg" && mkdir -p "$work/libjpeg"
-    (cd "$work/libjpeg" && apt-get source -q --download-only libjpeg-turbo >/dev/null \
+# build_libjpeg <.deps folder> <toolchain file>
+build_libjpeg() {
+    local prefix="$1/libjpeg" stamp="$1/stamps/libjpeg" work="$1/src/libjpeg"
+    [ -f "$stamp" ] && return
+    log "cross-building libjpeg-turbo into $prefix"
+    mkdir -p "$1/stamps"
+    rm -rf "$work" && mkdir -p "$work"
+    (cd "$work" && apt-get source -q --download-only libjpeg-turbo >/dev/null \
         && dpkg-source -x ./*.dsc src >/dev/null)
-    cmake -S "$work/libjpeg/src" -B "$work/libjpeg/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    cmake -S "$work/src" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$2" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
         -DWITH_JPEG8=ON -Wno-dev >/dev/null
-    cmake --build "$work/libjpeg/build" >/dev/null
-    cmake --install "$work/libjpeg/build" >/dev/null
-    rm -rf "$work/libjpeg"
-    touch "$stamp_dir/libjpeg"
-fi
+    cmake --build "$work/build" >/dev/null
+    cmake --install "$work/build" >/dev/null
+    rm -rf "$work"
+    touch "$stamp"
+}
 
 # --- GoogleTest, cross-built from the sources Debian's package installs --------
-gtest_prefix="$deps/googletest"
-if [ ! -f "$stamp_dir/googletest" ]; then
-    log "cross-building GoogleTest"
-    gsrc=/usr/src/googletest
-    cmake -S "$gsrc" -B "$deps/src/googletest-build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest_prefix" \
+# build_googletest <.deps folder> <toolchain file>
+build_googletest() {
+    local prefix="$1/googletest" stamp="$1/stamps/googletest" work="$1/src/googletest-build"
+    [ -f "$stamp" ] && return
+    log "cross-building GoogleTest into $prefix"
+    mkdir -p "$1/stamps"
+    cmake -S /usr/src/googletest -B "$work" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$2" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF -Wno-dev >/dev/null
-    cmake --build "$deps/src/googletest-build" >/dev/null
-    cmake --install "$deps/src/googletest-build" >/dev/null
-    rm -rf "$deps/src/googletest-build"
-    touch "$stamp_dir/googletest"
-fi
+    cmake --build "$work" >/dev/null
+    cmake --install "$work" >/dev/null
+    rm -rf "$work"
+    touch "$stamp"
+}
 
 # --- nlohmann/json: its folder alone, so no native header leaks into the cross build
-mkdir -p "$deps/include"
-ln -sfn /usr/include/nlohmann "$deps/include/nlohmann"
+link_json() {
+    mkdir -p "$1/include"
+    ln -sfn /usr/include/nlohmann "$1/include/nlohmann"
+}
+
+for arch in i686 x86_64; do
+    if [ "$arch" = i686 ]; then
+        arch_deps="$deps" package=@ffmpeg-installer/win32-ia32
+    else
+        arch_deps="$deps/x86_64" package=@ffmpeg-installer/win32-x64
+    fi
+    mkdir -p "$arch_deps"
+    fetch_payload "$arch_deps" "$package" "$arch-w64-mingw32"
+    build_libjpeg "$arch_deps" "$here/cmake/mingw-$arch.cmake"
+    build_googletest "$arch_deps" "$here/cmake/mingw-$arch.cmake"
+    link_json "$arch_deps"
+done
 
 log "everything is in place"

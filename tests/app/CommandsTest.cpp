@@ -150,6 +150,28 @@ TEST_F(CommandsTest, StartNeedsFilesAndAnOutputFolderThatExists) {
     EXPECT_EQ(Form1->ListView1->Count(), 3);
 }
 
+TEST_F(CommandsTest, StartWaitsForTheStartupStepAndNeverInterruptsABatch) {
+    AddRows({"C:\\a.mp4"});
+    Form1->Edit1->SetText(folder_.Path());
+    // Pressed in the first second: the tool folder is not known yet.
+    ToolReady = false;
+    Form1->ImageButton1Click(nullptr);
+    ExpectIdle();
+
+    // Pressed while a batch runs (a second copy of the click, say).
+    ToolReady = true;
+    Converting = true;
+    SourceFiles = {"C:\\running.mp4", "C:\\next.mp4"};
+    SourceCount = 2;
+    CurrentIndex = 1;
+    Form1->ImageButton1Click(nullptr);
+    EXPECT_EQ(SourceFiles, (std::vector<std::string>{"C:\\running.mp4", "C:\\next.mp4"}));
+    EXPECT_EQ(SourceCount, 2);
+    EXPECT_EQ(CurrentIndex, 1);
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_FALSE(Form2->Timer1->Enabled());
+}
+
 TEST_F(CommandsTest, StartHandsTheRowsToTheProgressWindow) {
     SourceFiles = {"left over"};
     AddRows({"C:\\v\\b.mp4", "C:\\v\\a.MP4", "D:\\x y\\c.mp4"});

@@ -21,6 +21,8 @@
 
 namespace {
 
+using testing_support::MakeDrop;
+
 using namespace std::string_literals;
 using namespace testing_support;
 using Row = std::pair<std::string, std::string>;  // path, size text
@@ -32,23 +34,6 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-// The drop that the shell hands a window: a DROPFILES header, then the wide
-// paths, each ended by a NUL, the list by one more.
-HDROP MakeDrop(const std::vector<std::wstring>& paths) {
-    size_t chars = 1;
-    for (const auto& p : paths) chars += p.size() + 1;
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    auto* out = reinterpret_cast<wchar_t*>(header + 1);
-    for (const auto& p : paths) {
-        std::copy(p.begin(), p.end(), out);
-        out += p.size() + 1;
-    }
-    ::GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
 
 // Creates a file of that size without writing its bytes.
 void MakeFile(const std::wstring& path, int64_t size) {
@@ -238,15 +223,17 @@ TEST_F(SourceListTest, DroppedMp4FilesAreListedInTheirOrder) {
     EXPECT_TRUE(errors_.Errors().empty());
 }
 
-TEST_F(SourceListTest, DropsSkipDuplicatesButKeepPathsThatDifferInCase) {
-    DropAnsi({"C:\\v\\a.mp4", "C:\\v\\a.mp4", "C:\\v\\A.mp4"});
-    EXPECT_EQ(Rows(), (std::vector<Row>{{"C:\\v\\a.mp4", "0.00"}, {"C:\\v\\A.mp4", "0.00"}}));
+// Windows file names ignore letter case: one file in two spellings is one row.
+TEST_F(SourceListTest, DropsSkipDuplicatesInAnyLetterCase) {
+    DropAnsi({"C:\\v\\a.mp4", "C:\\v\\a.mp4", "C:\\V\\A.MP4", "C:\\v\\b.mp4"});
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"C:\\v\\a.mp4", "0.00"}, {"C:\\v\\b.mp4", "0.00"}}));
     EXPECT_EQ(Label(), "Added 2 file(s).");
 
     Form1->Label1->SetCaption("stale");
-    DropAnsi({"C:\\v\\A.mp4"});
-    EXPECT_EQ(Rows().size(), 2u);
-    EXPECT_EQ(Label(), "Added 2 file(s).");  // rewritten with the same count
+    DropAnsi({"c:\\V\\B.Mp4", "C:\\IN\\C1.MP4"});
+    DropAnsi({"C:\\in\\c1.mp4"});
+    EXPECT_EQ(Rows(), (std::vector<Row>{{"C:\\v\\a.mp4", "0.00"}, {"C:\\v\\b.mp4", "0.00"}, {"C:\\IN\\C1.MP4", "0.00"}}));
+    EXPECT_EQ(Label(), "Added 3 file(s).");
 }
 
 TEST_F(SourceListTest, DropsTakeOnlyMp4NamesAndFoldersCountAsEmpty) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "app/SourceList.h"
 #include "app/Unit1.h"
 #include "conversion/BatchNames.h"
 #include "conversion/Unit2.h"
@@ -144,9 +145,13 @@ protected:
     }
     void TearDown() override {
         Converting = false;
+        ToolReady = false;
         tk::Application::Get().ResetForTesting();
         tk::SetProgramFolderForTesting("");
         ToolFolder.clear();
+        SourceNames.clear();
+        SourceCount = 0;
+        CurrentIndex = 0;
     }
 
     // A source: a stand-in script that reports `seconds` of a 4-second clip
@@ -170,6 +175,7 @@ protected:
     void StartBatch(const std::vector<std::string>& sources) {
         OutputFolder = out_;
         SourceFiles = sources;
+        SourceNames.clear();
         SourceCount = static_cast<int>(sources.size());
         CurrentIndex = 0;
         Form2->Timer1->SetEnabled(true);
@@ -193,6 +199,20 @@ protected:
         return operations_;
     }
     std::vector<std::string> OutputFiles() { return FolderEntries(out_); }
+    // Every name in the output folder, as the file system holds it.
+    std::vector<std::wstring> WideOutputFiles() {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = ::FindFirstFileW(tk::Widen(out_ + "*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..") names.push_back(name);
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     std::vector<std::string> operations_;
     ScratchFolder program_;
@@ -210,11 +230,13 @@ TEST_F(BatchTest, BarsArePaintedFromTheStrips) {
     EXPECT_EQ(edge.Pixel(0, 0), RGB(0xAC, 0xDE, 0xB0));
     EXPECT_EQ(edge.Pixel(0, 1), RGB(0x6D, 0xC1, 0x74));
     EXPECT_EQ(fill.Pixel(0, 1), RGB(0xEB, 0xF9, 0xEB));
-    for (int percent : {0, 1, 2, 50, 100, 101}) {
+    // Past 100 % (a source that plays longer than it says) the bar stays full:
+    // no picture wider than the bar, however far the percentage goes.
+    for (int percent : {0, 1, 2, 50, 100, 101, 2300, 2000000000}) {
         SCOPED_TRACE(percent);
         Form2->PaintBar(percent, Form2->Image6);
         const tk::Bitmap& bar = Form2->Image6->Picture();
-        const int width = BarWidth(percent);
+        const int width = std::min(BarWidth(percent), 357);
         EXPECT_EQ(bar.Width(), width);
         if (width == 0) {
             EXPECT_TRUE(bar.Empty());
@@ -367,6 +389,152 @@ TEST_F(BatchTest, FailureInsideATickIsReportedAndTheBatchGoesOn) {
     EXPECT_TRUE(Form1->Visible());
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
     EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"one.AVI", "two.AVI"}));
+}
+
+// Only a whole AVI from a tool that ended with exit code 0 counts; whatever
+// else a tool leaves is removed, and its source is named in the final box.
+TEST_F(BatchTest, OnlyWholeOutputsOfASuccessfulToolAreConverted) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const struct {
+        const char* name;
+        std::vector<std::string> ending;
+        bool converted;
+    } endings[] = {
+        {"whole.mp4", {"avi", "exit 0"}, true},
+        {"cut short.mp4", {"avicut", "exit 0"}, false},  // ended from outside, reported as success
+        {"nothing.mp4", {"exit 0"}, false},              // the reserved file left empty
+        {"text.mp4", {"touch", "exit 0"}, false},        // not an AVI at all
+        {"failed.mp4", {"avi", "exit 1"}, false},        // whole-looking, but the tool failed
+    };
+    std::vector<std::string> sources;
+    std::wstring expected = L"Done.\n\nNot converted:";
+    for (const auto& e : endings) {
+        sources.push_back(Source(e.name, e.ending));
+        if (!e.converted) expected += L"\n" + tk::Widen(sources.back());
+    }
+    StartBatch(sources);
+    RunToEnd();
+    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{expected});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"whole.AVI"}) << "nothing left under a temporary name";
+    EXPECT_EQ(ReadBytes(out_ + "whole.AVI"), avi_bytes::Whole());
+}
+
+// The final move fails while the final name is free (the file is held open
+// by another program): the output stays under its temporary name, and the
+// box says where.
+TEST_F(BatchTest, AnOutputThatCannotBeMovedIsKeptAndNamed) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string source = Source("held.mp4", {"avi", "sleep 1500", "exit 0"});
+    StartBatch({source});
+    const std::string temp = out_ + "temp_2953.avi";
+    tk::FileHandle held;
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            if (ReadBytes(temp) != avi_bytes::Whole()) return false;
+            // Open for reading, shared with readers alone: no one can move it.
+            held.Reset(::CreateFileA(temp.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+            return static_cast<bool>(held);
+        },
+        20000));
+    RunToEnd();
+    held.Reset();
+    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + tk::Widen(source) +
+                                                           L" (kept as " + tk::Widen(temp) + L")"});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"temp_2953.avi"});
+    EXPECT_EQ(ReadBytes(temp), avi_bytes::Whole());
+}
+
+// Two batches of two copies of the program, one output folder: each reserves
+// its own temporary file, and neither ever removes the other's.
+TEST_F(BatchTest, AnotherBatchsTemporaryFileIsNeverTaken) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    // The other copy has reserved the first name and is still writing.
+    WriteBytes(out_ + "temp_2953.avi", "the other copy's, half written");
+    const std::string failing = Source("failing.mp4", {"avicut", "exit 1"});
+    StartBatch({failing, Source("fine.mp4", Converts())});
+    RunToEnd();
+    EXPECT_EQ(ReadBytes(out_ + "temp_2953.avi"), "the other copy's, half written");
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"fine.AVI", "temp_2953.avi"}));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + failing});
+}
+
+TEST_F(BatchTest, AnOutputFolderThatTakesNoFileFailsEachFileAtOnce) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string a = Source("a.mp4", Converts()), b = Source("b.mp4", Converts());
+    StartBatch({a, b});
+    OutputFolder = out_ + "gone since\\";
+    RunToEnd(20000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + a + "\n" + b});
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// While a batch runs, Alt+F4 or Close on the task bar button minimises the
+// application: the program keeps a button, and the batch goes on to its box.
+TEST_F(BatchTest, ACloseRequestDuringABatchMinimisesTheProgram) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    StartBatch({Source("one.mp4", {"sleep 1500", "avi", "exit 0"}), Source("two.mp4", Converts())});
+    ASSERT_TRUE(RunUntil([] { return CurrentIndex == 1 && !Worker->Idle; }, 10000));
+    ::SendMessageA(Form2->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // Alt+F4, or the task bar's Close
+    FlushEvents(100);
+    EXPECT_TRUE(::IsWindowVisible(Form2->Handle())) << "a window of the program stays";
+    EXPECT_TRUE(::IsIconic(Form2->Handle())) << "on the task bar";
+    EXPECT_FALSE(Form1->Visible());
+    ::SendMessageA(Form2->Handle(), WM_CLOSE, 0, 0);  // again, while minimised
+    FlushEvents(100);
+    EXPECT_TRUE(::IsWindowVisible(Form2->Handle()));
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"one.AVI", "two.AVI"}));
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Form2->Visible()) << "after the batch the window closes as it always did";
+}
+
+// The next file is handed over the moment the worker reports the last one
+// done, not at the timer's next tick: with the timer slowed to a minute, a
+// batch of three still runs through in seconds.
+TEST_F(BatchTest, EachNextFileIsHandedOverWithoutWaitingForATick) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    Form2->Timer1->SetInterval(60000);
+    StartBatch({Source("a.mp4", Converts()), Source("b.mp4", Converts()), Source("c.mp4", Converts())});
+    const double start = testing_support::Seconds();
+    RunToEnd(20000);
+    EXPECT_LT(testing_support::Seconds() - start, 20.0);
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.AVI", "b.AVI", "c.AVI"}));
+}
+
+// A source whose name the ANSI code page cannot write is listed by its short
+// form, but its output, the operation label and the final box use its real
+// name.
+TEST_F(BatchTest, ARealNameOutsideTheCodePageNamesTheOutput) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::wstring name = L"\u00dcn\u00ef c\u00f8d\u00e9 \u65e5\u672c\u8a9e clip";
+    const std::wstring folder = tk::Widen(in_);
+    auto script = [&](const std::wstring& file, const std::vector<std::string>& ending) {
+        std::string text;
+        for (const auto& line : ending) text += line + "\n";
+        tk::FileHandle f(::CreateFileW((folder + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        ::WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return folder + file;
+    };
+    std::vector<std::string> labels;
+    const std::wstring good = script(name + L".mp4", {"sleep 1500", "avi", "exit 0"});
+    const std::wstring bad = script(name + L" (2).mp4", {"avicut", "exit 0"});
+    // Dropped from the shell, then Start.
+    ToolReady = true;
+    Form1->Edit1->SetText(out_);
+    Form1->CheckBox1->SetChecked(false);
+    ::SendMessageA(Form1->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({good, bad})), 0);
+    ASSERT_EQ(Form1->ListView1->Count(), 2);
+    EXPECT_EQ(Form1->ListView1->Caption(0), tk::Narrow(ShortPathOf(good))) << "listed by its short form";
+    Form1->ImageButton1Click(nullptr);
+    ASSERT_TRUE(Converting);
+    std::wstring shown;
+    ASSERT_TRUE(RunUntil([&] { return !Worker->Idle && !(shown = Form2->Label1->WideCaption()).empty(); }, 10000));
+    EXPECT_EQ(shown, L"Convert file \"" + name + L".mp4\":");
+    RunToEnd();
+    EXPECT_EQ(WideOutputFiles(), std::vector<std::wstring>{name + L".AVI"});
+    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + bad});
 }
 
 TEST_F(BatchTest, AStepWithoutABatchDoesNothing) {

@@ -217,11 +217,12 @@ TEST_F(RunnerTest, PathsWithBlanksAndQuotesReachTheToolAsGiven) {
     const std::string text = ReadBytes(log);
     for (size_t at = 0, next; (next = text.find('\n', at)) != std::string::npos; at = next + 1)
         lines.push_back(text.substr(at, next - at));
-    ASSERT_EQ(lines.size(), 23u) << text;  // the raw command line, then 22 arguments
+    ASSERT_EQ(lines.size(), 24u) << text;  // the raw command line, then 23 arguments
     EXPECT_EQ(lines[1], tool_.Folder() + "nnn.exe");
     EXPECT_EQ(lines[2], "-i");
     EXPECT_EQ(lines[3], source);
-    EXPECT_EQ(lines[22], output);
+    EXPECT_EQ(lines[22], "-y");
+    EXPECT_EQ(lines[23], output);
 }
 
 TEST_F(RunnerTest, ToolFindsNoKeysOnItsStandardInput) {

@@ -119,33 +119,28 @@ int ListRows(HWND main) {
     return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
 }
 
-TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
-    const std::string clips = Environment("QUENDRIX_E2E_CLIPS");      // ends with a backslash
-    const std::string out = Environment("QUENDRIX_E2E_OUT");          // ends with a backslash
-    const std::string artefacts = Environment("QUENDRIX_E2E_SHOTS");  // ends with a backslash
-    const std::vector<std::string> names = {"holiday in rome.mp4", "Birthday.MP4", "clip3.mp4"};
-    if (clips.empty() || out.empty() || artefacts.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+// A program folder of a returning user: the codec prompt was seen, the
+// output folder is the one chosen last time.
+std::string ReturningUsersFolder(const std::string& name, const std::string& out) {
+    const std::string folder = e2e::FreshFolder(name);
+    testing_support::WriteBytes(folder + "done.txt", "Done\r\n");
+    testing_support::WriteBytes(folder + "set.txt", out + "\r\n");
+    return folder;
+}
 
-    // A returning user: the codec prompt was seen, the output folder is the
-    // one chosen last time.
-    const std::string folder = e2e::FreshFolder("conversion");
-    {
-        tk::FileHandle done(::CreateFileA((folder + "done.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                          nullptr));
-        tk::FileHandle set(::CreateFileA((folder + "set.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                         nullptr));
-        DWORD written = 0;
-        ::WriteFile(done.Get(), "Done\r\n", 6, &written, nullptr);
-        const std::string line = out + "\r\n";
-        ::WriteFile(set.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
-    RunningProgram program(folder);
+// Starts the program there and waits for its main window and its start-up
+// step (the tool is installed if it is missing).
+HWND StartedMainWindow(const RunningProgram& program) {
     HWND main = program.WaitForVisible(kMain);
-    ASSERT_NE(main, nullptr);
-    const DWORD pid = ProcessOf(main);
-    ::Sleep(1500);  // the start-up step (the tool is installed if it is missing)
+    if (main) ::Sleep(1500);
+    return main;
+}
 
-    // Add: the Open dialog. Type the clips' folder, then their names.
+// Adds files through the Open dialog as a user does: the folder typed into
+// the name field, Enter, then the names in quotes, Enter.
+void AddByOpenDialog(HWND main, const std::string& folder, const std::vector<std::string>& names) {
+    const DWORD pid = ProcessOf(main);
+    const int rows = ListRows(main);
     HWND add = ChildAt(main, RECT{496, 104, 566, 129});
     ASSERT_NE(add, nullptr) << "the Add button";
     Click(add);
@@ -162,7 +157,7 @@ TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
     if (!nameEdit) nameEdit = ::GetDlgItem(dialog, 1152);
     ASSERT_NE(nameEdit, nullptr) << "the file name field in \"" << RunningProgram::Text(dialog) << "\": "
                                  << DescribeChildren(dialog);
-    Type(nameEdit, clips);
+    Type(nameEdit, folder);
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ::Sleep(1000);
     std::string typed;
@@ -171,30 +166,57 @@ TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
     Type(nameEdit, typed);
     ::Sleep(300);
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ListRows(main) == 3; }, 15000)) << "rows: " << ListRows(main);
+    const int wanted = rows + static_cast<int>(names.size());
+    ASSERT_TRUE(WaitUntil([&] { return ListRows(main) == wanted; }, 15000)) << "rows: " << ListRows(main);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000));
-    ::Sleep(500);
+    ::Sleep(300);
+}
+
+// Presses Start and waits for the progress window.
+HWND StartBatch(const RunningProgram& program, HWND main) {
+    HWND start = ChildAt(main, RECT{16, 32, 81, 89});
+    EXPECT_NE(start, nullptr) << "the Start button";
+    if (!start) return nullptr;
+    Click(start);
+    return program.WaitForVisible(kProgress, 15000);
+}
+
+// Waits for the final box, notes its text and confirms it.
+std::string ConfirmFinalBox(HWND main, int timeoutMs = 300000) {
+    HWND box = nullptr;
+    const DWORD pid = ProcessOf(main);
+    if (!WaitUntil([&] { return (box = FindProcessWindow(pid, "#32770")) != nullptr; }, timeoutMs)) return "(no box)";
+    char text[4096] = "";
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_EQ(RunningProgram::Text(box), kMain);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+// The tool processes that the program has started and that still run.
+std::vector<DWORD> ToolsOf(const RunningProgram& program) { return e2e::ChildProcesses(program.ProcessId(), "nnn.exe"); }
+
+TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
+    const std::string clips = Environment("QUENDRIX_E2E_CLIPS");      // ends with a backslash
+    const std::string out = Environment("QUENDRIX_E2E_OUT");          // ends with a backslash
+    const std::string artefacts = Environment("QUENDRIX_E2E_SHOTS");  // ends with a backslash
+    if (clips.empty() || out.empty() || artefacts.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+
+    RunningProgram program(ReturningUsersFolder("conversion", out));
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    AddByOpenDialog(main, clips, {"holiday in rome.mp4", "Birthday.MP4", "clip3.mp4"});
+    if (HasFatalFailure()) return;
     Screenshot(main, artefacts + "main_with_list.bmp");
 
-    // Start.
-    HWND start = ChildAt(main, RECT{16, 32, 81, 89});
-    ASSERT_NE(start, nullptr) << "the Start button";
-    Click(start);
-    HWND progress = program.WaitForVisible(kProgress, 15000);
+    HWND progress = StartBatch(program, main);
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(::IsWindowVisible(main)) << "the main window hides while the batch runs";
     ::Sleep(1800);
     Screenshot(progress, artefacts + "progress_mid_batch.bmp");
 
     // The final box over the progress window: confirm it.
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(pid, "#32770")) != nullptr; }, 180000));
-    char text[256] = "";
-    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_STREQ(text, "Done.");
-    EXPECT_EQ(RunningProgram::Text(box), kMain);
-    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-
+    EXPECT_EQ(ConfirmFinalBox(main), "Done.");
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
     EXPECT_FALSE(::IsWindowVisible(progress));
     EXPECT_EQ(ListRows(main), 0);
@@ -206,6 +228,84 @@ TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
 
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit());
+}
+
+// Two copies of the program, started from two folders, convert the same
+// clips into one output folder at the same time: each reserves its own
+// temporary files, so every file of both ends whole under a name of its own
+// (conversion_test.sh checks them all).
+TEST(Conversion, TwoCopiesConvertIntoOneFolder) {
+    const std::string clips = Environment("QUENDRIX_E2E_SHORT_CLIPS");
+    const std::string out = Environment("QUENDRIX_E2E_SHARED_OUT");
+    const int count = std::atoi(Environment("QUENDRIX_E2E_SHORT_COUNT").c_str());
+    if (clips.empty() || out.empty() || count <= 0) GTEST_SKIP() << "run by conversion_test.sh";
+    std::vector<std::string> names;
+    for (int i = 1; i <= count; ++i) names.push_back("short" + std::to_string(i) + ".mp4");
+
+    RunningProgram first(ReturningUsersFolder("copy one", out)), second(ReturningUsersFolder("copy two", out));
+    HWND main1 = StartedMainWindow(first), main2 = StartedMainWindow(second);
+    ASSERT_NE(main1, nullptr);
+    ASSERT_NE(main2, nullptr);
+    AddByOpenDialog(main1, clips, names);
+    if (HasFatalFailure()) return;
+    AddByOpenDialog(main2, clips, names);
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartBatch(first, main1), nullptr);
+    ::Sleep(300);
+    ASSERT_NE(StartBatch(second, main2), nullptr);
+    EXPECT_EQ(ConfirmFinalBox(main1), "Done.");
+    EXPECT_EQ(ConfirmFinalBox(main2), "Done.");
+}
+
+// The tool is ended from outside in the middle of a file, and reports
+// success as Wine does for a killed process: the cut-short file is not
+// counted, it is removed, and the box names its source; the batch goes on.
+TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
+    const std::string clips = Environment("QUENDRIX_E2E_LONG_CLIPS");
+    const std::string out = Environment("QUENDRIX_E2E_KILL_OUT");
+    if (clips.empty() || out.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+
+    RunningProgram program(ReturningUsersFolder("tool killed", out));
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    AddByOpenDialog(main, clips, {"long.mp4", "short.mp4"});
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartBatch(program, main), nullptr);
+    std::vector<DWORD> tools;
+    ASSERT_TRUE(WaitUntil([&] { return !(tools = ToolsOf(program)).empty(); }, 15000));
+    ::Sleep(3000);  // well into the file
+    {
+        tk::Handle tool(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, tools[0]));
+        ASSERT_TRUE(tool);
+        ::TerminateProcess(tool.Get(), 0);
+    }
+    EXPECT_EQ(ConfirmFinalBox(main), "Done.\n\nNot converted:\n" + clips + "long.mp4");
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit());
+}
+
+// The program is ended from outside during a file: its tool ends with it
+// (within a second) instead of writing on into the output folder.
+TEST(Conversion, TheToolNeverOutlivesTheProgram) {
+    const std::string clips = Environment("QUENDRIX_E2E_LONG_CLIPS");
+    const std::string out = Environment("QUENDRIX_E2E_ORPHAN_OUT");
+    if (clips.empty() || out.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+
+    RunningProgram program(ReturningUsersFolder("program killed", out));
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    AddByOpenDialog(main, clips, {"long.mp4"});
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartBatch(program, main), nullptr);
+    std::vector<DWORD> tools;
+    ASSERT_TRUE(WaitUntil([&] { return !(tools = ToolsOf(program)).empty(); }, 15000));
+    tk::Handle tool(::OpenProcess(SYNCHRONIZE, FALSE, tools[0]));
+    ASSERT_TRUE(tool);
+    ::Sleep(1000);
+    ASSERT_EQ(::WaitForSingleObject(tool.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the tool works";
+    program.Kill();
+    EXPECT_EQ(::WaitForSingleObject(tool.Get(), 1000), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "the tool still runs a second after the program ended";
 }
 
 }  // namespace

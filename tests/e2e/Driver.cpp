@@ -1,5 +1,7 @@
 #include "e2e/Driver.h"
 
+#include <tlhelp32.h>
+
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -68,6 +70,24 @@ RunningProgram::~RunningProgram() {
         ::TerminateProcess(process_.Get(), 1);
         ::WaitForSingleObject(process_.Get(), 5000);
     }
+}
+
+void RunningProgram::Kill() {
+    if (!process_) return;
+    ::TerminateProcess(process_.Get(), 1);
+    ::WaitForSingleObject(process_.Get(), 5000);
+}
+
+std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe) {
+    std::vector<DWORD> found;
+    tk::Handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return found;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry))
+        if (entry.th32ParentProcessID == parent && lstrcmpiA(entry.szExeFile, exe.c_str()) == 0)
+            found.push_back(entry.th32ProcessID);
+    return found;
 }
 
 HWND RunningProgram::Window(const std::string& caption) const {

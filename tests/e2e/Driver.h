@@ -42,6 +42,9 @@ public:
     // a test sees that nothing was started.
     std::vector<Launch> WaitForLaunches(size_t count = 1, int timeoutMs = 15000) const;
     const std::string& Folder() const { return folder_; }
+    DWORD ProcessId() const { return processId_; }
+    // Ends the program from outside, as a task manager does.
+    void Kill();
 
 private:
     std::string folder_;
@@ -49,6 +52,10 @@ private:
     DWORD processId_ = 0;
     tk::Handle process_;
 };
+
+// The processes now running whose parent is `parent` and whose program file
+// is named `exe` (no folder).
+std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe);
 
 // A fresh, empty folder for one run (removed first if left from an earlier run).
 std::string FreshFolder(const std::string& name);

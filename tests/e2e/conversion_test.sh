@@ -10,26 +10,56 @@ source "$root/tools/media.sh"
 
 work="$build/tests/e2e/conversion"
 rm -rf "$work"
-mkdir -p "$work/clips" "$work/out folder [1]" "$work/shots"
+mkdir -p "$work/clips" "$work/out folder [1]" "$work/shots" "$work/short clips" "$work/shared out" \
+    "$work/long clips" "$work/kill out" "$work/orphan out"
 seconds=6
 make_clip "$seconds" "$work/clips/holiday in rome.mp4"
 make_clip "$seconds" "$work/clips/Birthday.MP4"
 make_clip "$seconds" "$work/clips/clip3.mp4"
+# Two copies of the program convert these into one folder at once.
+short_count=6 short_seconds=2
+for i in $(seq "$short_count"); do make_clip "$short_seconds" "$work/short clips/short$i.mp4"; done
+# A file long enough to be stopped halfway, and one to go on with.
+long_seconds=300
+ffmpeg -nostdin -y -hide_banner -loglevel error \
+    -f lavfi -i "testsrc=duration=$long_seconds:size=320x180:rate=25" \
+    -f lavfi -i "sine=frequency=440:duration=$long_seconds:sample_rate=48000" \
+    -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -ac 2 -shortest "$work/long clips/long.mp4"
+make_clip "$short_seconds" "$work/long clips/short.mp4"
 
 export QUENDRIX_E2E_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_E2E_OUT="$(winpath "$work/out folder [1]/")"
 export QUENDRIX_E2E_SHOTS="$(winpath "$work/shots/")"
-"$build/wine-run.sh" "$program"
+export QUENDRIX_E2E_SHORT_CLIPS="$(winpath "$work/short clips/")"
+export QUENDRIX_E2E_SHORT_COUNT="$short_count"
+export QUENDRIX_E2E_SHARED_OUT="$(winpath "$work/shared out/")"
+export QUENDRIX_E2E_LONG_CLIPS="$(winpath "$work/long clips/")"
+export QUENDRIX_E2E_KILL_OUT="$(winpath "$work/kill out/")"
+export QUENDRIX_E2E_ORPHAN_OUT="$(winpath "$work/orphan out/")"
+status=0
+"$build/wine-run.sh" "$program" || status=$?
 
 for shot in "$work"/shots/*.bmp; do
     [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm "$shot"
 done
 echo "screenshots: $work/shots/"
 
-status=0
 for name in "holiday in rome.AVI" "Birthday.AVI" "clip3.AVI"; do
     check_avi "$work/out folder [1]/$name" "$seconds"
 done
-leftovers=$(find "$work/out folder [1]" -iname '*temp_2953.avi' | wc -l)
-check "output folder" "files under a temporary name" "0" "$leftovers"
+# Both copies' outputs: each clip twice, the second under a "[1]" name.
+for i in $(seq "$short_count"); do
+    check_avi "$work/shared out/short$i.AVI" "$short_seconds"
+    check_avi "$work/shared out/[1]short$i.AVI" "$short_seconds"
+done
+check "shared out" "files" "$((2 * short_count))" "$(find "$work/shared out" -type f | wc -l)"
+# The stopped file left nothing; the next one converted.
+check_avi "$work/kill out/short.AVI" "$short_seconds"
+check "kill out" "files" "short.AVI" "$(ls "$work/kill out")"
+# The program ended mid-file: no output of a finished look appears later.
+sleep 2
+check "orphan out" "AVI files" "0" "$(find "$work/orphan out" -type f -iname '*.AVI' ! -iname '*temp_2953.avi' | wc -l)"
+for folder in "out folder [1]" "shared out" "kill out"; do
+    check "$folder" "files under a temporary name" "0" "$(find "$work/$folder" -iname '*temp_2953.avi' | wc -l)"
+done
 exit $status

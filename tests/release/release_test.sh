@@ -10,7 +10,15 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 program=$1 starter=$2 recorders=$3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quendrix_release.XXXXXX")
-export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A 64-bit build (see tools/build-arch.sh) is packaged and tried in a 64-bit
+# prefix with Wine's 64-bit loader; the 32-bit program in a 32-bit one.
+if objdump -f "$program" | grep -q 'x86-64'; then
+    arch=win64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
+else
+    arch=win32 loader=/usr/lib/wine/wine strip=i686-w64-mingw32-strip
+fi
+export WINEPREFIX="$work/prefix" WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine() { "$loader" "$@"; }
 cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
@@ -25,7 +33,7 @@ win() { wine "$@" 2>/dev/null | tr -d '\r'; }
 
 # --- the release files, with the program stripped as the release build is ----
 mkdir "$work/dist"
-i686-w64-mingw32-strip -o "$work/QuendrixOmbrelo.exe" "$program"
+"$strip" -o "$work/QuendrixOmbrelo.exe" "$program"
 bash "$here/tools/package.sh" "$work/QuendrixOmbrelo.exe" "$work/dist"
 zip_file="$work/dist/QuendrixOmbrelo-1.0.zip"
 setup="$work/dist/QuendrixOmbrelo-1.0-setup.exe"
@@ -41,18 +49,18 @@ readme="$work/unzipped/Quendrix Ombrelo/readme.txt"
 expect "readme.txt ends every line with CR LF" bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$readme"
 
 # --- a fresh prefix, where nothing can start a real browser -----------------
-wineboot -i >/dev/null 2>&1
+wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 expect "the launch recorders are registered" \
-    bash -c 'wine "$1" --gtest_filter=Recorders.AreRegisteredInThisPrefix >/dev/null 2>&1' _ "$recorders"
+    bash -c '"$WINELOADER" "$1" --gtest_filter=Recorders.AreRegisteredInThisPrefix >/dev/null 2>&1' _ "$recorders"
 local_appdata=$(win cmd /c echo %LOCALAPPDATA%)
 appdata=$(win cmd /c echo %APPDATA%)
 windir=$(win cmd /c echo %WINDIR%)
 install_win="$local_appdata\\Programs\\Quendrix Ombrelo"
-install=$(winepath -u "$install_win" 2>/dev/null)
-shortcut="$(winepath -u "$appdata\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)/Quendrix Ombrelo.lnk"
-tool="$(winepath -u "$windir" 2>/dev/null)/quendrix_yt_1/nnn.exe"
+install=$(wine winepath -u "$install_win" 2>/dev/null)
+shortcut="$(wine winepath -u "$appdata\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)/Quendrix Ombrelo.lnk"
+tool="$(wine winepath -u "$windir" 2>/dev/null)/quendrix_yt_1/nnn.exe"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuendrixOmbrelo'
 launch_log="$WINEPREFIX/drive_c/launch_recorders/launches.log"
 
@@ -97,7 +105,7 @@ expect "the uninstaller leaves only the user's own file" \
     same "$(ls -A "$install" 2>/dev/null | tr '\n' '|')" "my notes.txt|"
 expect "the user's file is unchanged" same "$(cat "$install/my notes.txt")" "mine"
 expect "the shortcut is gone" test ! -e "$shortcut"
-expect "the uninstall entry is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$key"
+expect "the uninstall entry is gone" bash -c '! "$WINELOADER" reg query "$1" >/dev/null 2>&1' _ "$key"
 expect "the converter under the Windows directory stays" test -f "$tool"
 
 # --- again, without a file of the user's: the folder goes too ----------------

@@ -201,6 +201,13 @@ std::vector<std::string> MessageBoxAnswerer::Texts() const {
     return texts;
 }
 
+std::vector<std::wstring> MessageBoxAnswerer::WideTexts() const {
+    ::EnterCriticalSection(&lock_);
+    std::vector<std::wstring> texts = wideTexts_;
+    ::LeaveCriticalSection(&lock_);
+    return texts;
+}
+
 HWND MessageBoxAnswerer::LastOwner() const {
     ::EnterCriticalSection(&lock_);
     HWND owner = lastOwner_;
@@ -215,8 +222,11 @@ DWORD WINAPI MessageBoxAnswerer::Run(void* parameter) {
         if (!box) continue;
         char text[4096] = "";
         ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's text
+        wchar_t wide[4096] = L"";
+        ::GetDlgItemTextW(box, 0xFFFF, wide, 4096);
         ::EnterCriticalSection(&self->lock_);
         self->texts_.push_back(text);
+        self->wideTexts_.push_back(wide);
         self->lastOwner_ = ::GetWindow(box, GW_OWNER);
         ::LeaveCriticalSection(&self->lock_);
         ::PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -261,6 +271,22 @@ HWND FindProcessWindow(DWORD processId, const std::string* caption, const char* 
 
 HWND FindOwnWindow(const std::string& caption, const char* windowClass) {
     return FindProcessWindow(::GetCurrentProcessId(), &caption, windowClass);
+}
+
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths) chars += p.size() + 1;
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* out = reinterpret_cast<wchar_t*>(header + 1);
+    for (const auto& p : paths) {
+        std::copy(p.begin(), p.end(), out);
+        out += p.size() + 1;
+    }
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
 }
 
 }  // namespace testing_support

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -73,8 +75,9 @@ public:
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
-    // The texts of the boxes answered so far.
+    // The texts of the boxes answered so far, and the same in wide form.
     std::vector<std::string> Texts() const;
+    std::vector<std::wstring> WideTexts() const;
     // Whether the last box answered was owned by this window.
     HWND LastOwner() const;
 
@@ -85,6 +88,7 @@ private:
     tk::Handle thread_;
     mutable CRITICAL_SECTION lock_;
     std::vector<std::string> texts_;
+    std::vector<std::wstring> wideTexts_;
     HWND lastOwner_ = nullptr;
 };
 
@@ -123,5 +127,10 @@ void ClickButton(HWND button);
 HWND FindOwnWindow(const std::string& caption, const char* windowClass = nullptr);
 // The same for any process; a null caption or class matches every one.
 HWND FindProcessWindow(DWORD processId, const std::string* caption, const char* windowClass);
+
+// The drop that the shell hands a window: a DROPFILES header, then the wide
+// paths, each ended by a NUL, the list by one more. The window's owner of
+// the drop releases it.
+HDROP MakeDrop(const std::vector<std::wstring>& paths);
 
 }  // namespace testing_support
