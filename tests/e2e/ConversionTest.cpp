@@ -193,8 +193,20 @@ std::string ConfirmFinalBox(HWND main, int timeoutMs = 300000) {
     return text;
 }
 
-// The tool processes that the program has started and that still run.
-std::vector<DWORD> ToolsOf(const RunningProgram& program) { return e2e::ChildProcesses(program.ProcessId(), "nnn.exe"); }
+// Lists the files, presses Start and waits for the first tool the program
+// starts: its process id, or 0 (the failure reported).
+DWORD FirstToolOfABatch(const RunningProgram& program, HWND main, const std::string& folder,
+                        const std::vector<std::string>& names) {
+    AddByOpenDialog(main, folder, names);
+    if (::testing::Test::HasFatalFailure()) return 0;
+    if (!StartBatch(program, main)) return 0;
+    std::vector<DWORD> tools;
+    if (!WaitUntil([&] { return !(tools = e2e::ChildProcesses(program.ProcessId(), "nnn.exe")).empty(); }, 15000)) {
+        ADD_FAILURE() << "no tool started";
+        return 0;
+    }
+    return tools[0];
+}
 
 TEST(Conversion, AUserConvertsClipsFromStartToFinish) {
     const std::string clips = Environment("QUENDRIX_E2E_CLIPS");      // ends with a backslash
@@ -268,14 +280,11 @@ TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
     RunningProgram program(ReturningUsersFolder("tool killed", out));
     HWND main = StartedMainWindow(program);
     ASSERT_NE(main, nullptr);
-    AddByOpenDialog(main, clips, {"long.mp4", "short.mp4"});
-    if (HasFatalFailure()) return;
-    ASSERT_NE(StartBatch(program, main), nullptr);
-    std::vector<DWORD> tools;
-    ASSERT_TRUE(WaitUntil([&] { return !(tools = ToolsOf(program)).empty(); }, 15000));
+    const DWORD toolId = FirstToolOfABatch(program, main, clips, {"long.mp4", "short.mp4"});
+    ASSERT_NE(toolId, 0u);
     ::Sleep(3000);  // well into the file
     {
-        tk::Handle tool(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, tools[0]));
+        tk::Handle tool(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, toolId));
         ASSERT_TRUE(tool);
         ::TerminateProcess(tool.Get(), 0);
     }
@@ -294,12 +303,9 @@ TEST(Conversion, TheToolNeverOutlivesTheProgram) {
     RunningProgram program(ReturningUsersFolder("program killed", out));
     HWND main = StartedMainWindow(program);
     ASSERT_NE(main, nullptr);
-    AddByOpenDialog(main, clips, {"long.mp4"});
-    if (HasFatalFailure()) return;
-    ASSERT_NE(StartBatch(program, main), nullptr);
-    std::vector<DWORD> tools;
-    ASSERT_TRUE(WaitUntil([&] { return !(tools = ToolsOf(program)).empty(); }, 15000));
-    tk::Handle tool(::OpenProcess(SYNCHRONIZE, FALSE, tools[0]));
+    const DWORD toolId = FirstToolOfABatch(program, main, clips, {"long.mp4"});
+    ASSERT_NE(toolId, 0u);
+    tk::Handle tool(::OpenProcess(SYNCHRONIZE, FALSE, toolId));
     ASSERT_TRUE(tool);
     ::Sleep(1000);
     ASSERT_EQ(::WaitForSingleObject(tool.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the tool works";
