@@ -65,25 +65,20 @@ if [ -n "$todo" ] || [ "$need_update" = 1 ]; then
     # shellcheck disable=SC2086
     [ -n "$todo" ] && $SUDO apt-get install -y -q --no-install-recommends $todo
 fi
-# npm may come with the machine's own Node.js; Debian's npm only where there is none.
-if ! command -v npm >/dev/null; then
-    $SUDO apt-get install -y -q --no-install-recommends npm
-fi
-
-# --- the converter payload (resource 1) and the threads runtime (resource 2) --
-payload="$deps/payload"
-mkdir -p "$payload"
-if [ ! -s "$payload/ffmpeg.exe" ]; then
-    log "fetching the Windows 32-bit ffmpeg.exe from the npm registry"
-    tmp=$(mktemp -d)
-    (cd "$tmp" && npm pack --silent @ffmpeg-installer/win32-ia32 >/dev/null && tar xzf ./*.tgz)
-    cp "$tmp/package/ffmpeg.exe" "$payload/ffmpeg.exe.part"
-    mv "$payload/ffmpeg.exe.part" "$payload/ffmpeg.exe"
-    rm -rf "$tmp"
-fi
-if [ ! -s "$payload/pthreadGC2.dll" ]; then
-    dll=$(ls /usr/i686-w64-mingw32/lib/libwinpthread-1.dll 2>/dev/null || find /usr -name libwinpthread-1.dll -path '*i686*' | head -n1)
-    cp "$dll" "$payload/pthreadGC2.dll"
+# --- the converter (resource 1): FFmpeg with LAME, cross-built from Debian's
+# source packages by tools/build_converter.sh. Its stamp holds the source
+# versions and the configure lines: a new Debian revision or a changed line
+# builds it again, anything else keeps it.
+converter="$deps/converter"
+rm -rf "$deps/payload"  # the prebuilt tool and threads DLL of earlier versions
+converter_key=$(bash "$here/tools/build_converter.sh" key)
+if [ ! -s "$converter/ffmpeg.exe" ] || [ "$(cat "$stamp_dir/converter" 2>/dev/null)" != "$converter_key" ]; then
+    log "cross-building the converter (FFmpeg with LAME, from Debian's sources): several minutes"
+    rm -f "$stamp_dir/converter"
+    started=$SECONDS
+    bash "$here/tools/build_converter.sh" build "$converter"
+    printf '%s\n' "$converter_key" >"$stamp_dir/converter"
+    log "the converter took $((SECONDS - started)) s"
 fi
 
 # --- libjpeg-turbo, cross-built from Debian's source package -------------------
