@@ -8,24 +8,33 @@
 # that follows names inside a file (playlists, concatenation lists, image
 # sequences) and nothing of the network. No GPL-only part: the tool is LGPL.
 #
-#   build_converter.sh key            prints the source versions and the
-#                                     configure lines (setup's cache key)
-#   build_converter.sh build <folder> builds into <folder>:
+#   build_converter.sh [--arch i686|x86_64] key
+#       prints the source versions and the configure lines (setup's cache key)
+#   build_converter.sh [--arch i686|x86_64] build <folder>
+#       builds into <folder>:
 #       ffmpeg.exe       the tool
 #       source/          the Debian source packages it was built from
 #       configure.txt    the versions and the exact configure lines
 #       versions         "FFmpeg <version>" and "LAME <version>", one a line
 # The configure lines name the LAME install by a relative path, so they read
 # the same in every clone; the source archive of a release ships this script.
+# The program ships the 32-bit tool (i686, the default); the same tool for
+# 64-bit Windows (x86_64) serves a 64-bit build of the program and its tests.
 set -euo pipefail
 
-host=i686-w64-mingw32
+arch=i686
+if [ "${1:-}" = --arch ]; then arch=$2; shift 2; fi
+case "$arch" in
+i686) host=i686-w64-mingw32 ffmpeg_arch=x86 lame_cflags="-O2 -msse" ;;
+x86_64) host=x86_64-w64-mingw32 ffmpeg_arch=x86_64 lame_cflags="-O2" ;;
+*) echo "build_converter.sh: no architecture $arch" >&2; exit 2 ;;
+esac
 cc=$host-gcc-posix
 
 # LAME's configure, run in its unpacked source lame-src; "make install
 # DESTDIR=<the folder lame beside it>" installs it there.
 lame_configure=(
-    ./configure --host=$host "CC=$cc" "CFLAGS=-O2 -msse" --prefix=/
+    ./configure --host=$host "CC=$cc" "CFLAGS=$lame_cflags" --prefix=/
     --disable-shared --enable-static --disable-frontend --disable-decoder
     --disable-analyzer-hooks --enable-nasm
 )
@@ -34,7 +43,7 @@ lame_configure=(
 # into a folder that does not exist, so that no native library leaks in.
 ffmpeg_configure=(
     env PKG_CONFIG_LIBDIR=/nonexistent ../ffmpeg/configure
-    --enable-cross-compile --arch=x86 --target-os=mingw32 --cross-prefix=$host- --cc=$cc
+    --enable-cross-compile --arch=$ffmpeg_arch --target-os=mingw32 --cross-prefix=$host- --cc=$cc
     --pkg-config=pkg-config --extra-version="@DEBIAN_REVISION@"
     --disable-everything --disable-autodetect --disable-network --disable-doc --disable-debug
     --disable-ffplay --disable-ffprobe --disable-avdevice --disable-postproc
@@ -126,7 +135,7 @@ build)
     rm -rf "$b"
     ;;
 *)
-    echo "usage: build_converter.sh key | build <folder>" >&2
+    echo "usage: build_converter.sh [--arch i686|x86_64] key | build <folder>" >&2
     exit 2
     ;;
 esac
