@@ -30,7 +30,7 @@ table=(
 )
 # Files that name another file beside them, which must not be read: an HLS
 # playlist and an FFmpeg concatenation list, each under a ".mp4" name (a
-# full FFmpeg follows both and converts the other file).
+# full FFmpeg follows them and converts the other file).
 refused=("playlist hls.mp4" "playlist concat.mp4")
 rm -rf "$work"
 mkdir -p "$work/tool folder [1]" "$work/clips/dir with blanks [x]" "$work/out" \
@@ -59,8 +59,12 @@ ffmpeg -nostdin -y -hide_banner -loglevel error \
     -f lavfi -i "testsrc=duration=$secret_seconds:size=320x240:rate=25" \
     -f lavfi -i "sine=frequency=880:duration=$secret_seconds:sample_rate=48000" \
     -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest -f mpegts "$work/table/secret.ts"
-printf '#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:%s\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:%s.0,\nsecret.ts\n#EXT-X-ENDLIST\n' \
-    "$secret_seconds" "$secret_seconds" >"$work/table/${refused[0]}"
+# The playlist names it by its Windows path (the older tool, FFmpeg 4.1,
+# resolved no name relative to a Windows path, and converted this one); the
+# list by its name beside it, which newer FFmpeg resolves against the list's
+# own Windows path.
+printf '#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:%s\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:%s.0,\n%s\n#EXT-X-ENDLIST\n' \
+    "$secret_seconds" "$secret_seconds" "$(winpath "$work/table/secret.ts")" >"$work/table/${refused[0]}"
 printf "ffconcat version 1.0\nfile 'secret.ts'\n" >"$work/table/${refused[1]}"
 table_refused=""
 for name in "${refused[@]}"; do table_refused+="${table_refused:+|}$(winpath "$work/table/$name")"; done
