@@ -69,17 +69,21 @@ fi
 # source packages by tools/build_converter.sh. Its stamp holds the source
 # versions and the configure lines: a new Debian revision or a changed line
 # builds it again, anything else keeps it.
-converter="$deps/converter"
-rm -rf "$deps/payload"  # the prebuilt tool and threads DLL of earlier versions
-converter_key=$(bash "$here/tools/build_converter.sh" key)
-if [ ! -s "$converter/ffmpeg.exe" ] || [ "$(cat "$stamp_dir/converter" 2>/dev/null)" != "$converter_key" ]; then
-    log "cross-building the converter (FFmpeg with LAME, from Debian's sources): several minutes"
-    rm -f "$stamp_dir/converter"
+# build_converter <.deps folder> <i686|x86_64>
+build_converter() {
+    local converter="$1/converter" stamp="$1/stamps/converter" key started
+    rm -rf "$1/payload"  # the prebuilt tool and threads DLL of earlier versions
+    key=$(bash "$here/tools/build_converter.sh" --arch "$2" key)
+    [ -s "$converter/ffmpeg.exe" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$key" ] && return
+    log "cross-building the converter for $2 (FFmpeg with LAME, from Debian's sources): 10 to 20 minutes"
+    mkdir -p "$1/stamps"
+    rm -f "$stamp"
     started=$SECONDS
-    bash "$here/tools/build_converter.sh" build "$converter"
-    printf '%s\n' "$converter_key" >"$stamp_dir/converter"
+    bash "$here/tools/build_converter.sh" --arch "$2" build "$converter"
+    printf '%s\n' "$key" >"$stamp"
     log "the converter took $((SECONDS - started)) s"
-fi
+}
+build_converter "$deps" i686
 
 # --- libjpeg-turbo, cross-built from Debian's source package -------------------
 jpeg_prefix="$deps/libjpeg"
