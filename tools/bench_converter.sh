@@ -50,8 +50,8 @@ export WINEPREFIX="$work/prefix" WINEARCH=$prefix_arch WINEDEBUG=-all WINEDLLOVE
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
 # The program's switches, as conversion/mpegconverter.h has them.
-read -r -a switches < <(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
-    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')
+read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
+    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
 now() { date +%s.%N; }
 run_set() {  # run_set <tool folder> <clip> <count>: seconds for the set
     local start i
