@@ -57,13 +57,12 @@ bool InstallConverterToolInto(const std::string& windowsDirectory, HMODULE modul
     if (!tk::FileExists(ToolFolder + kToolExe)) {
         // Trouble here is expected (a standard user cannot write the Windows
         // directory): stop at the first failure and let the check below decide.
-        // Each file is written beside its final name and then renamed, so an
+        // The tool is written beside its final name and then renamed, so an
         // interrupted extraction never leaves a cut-short "nnn.exe" that would
         // count as installed.
         try {
             ::CreateDirectoryA(ToolFolder.c_str(), nullptr);
             ExtractResource(module, 1, ToolFolder + kToolExe);
-            ExtractResource(module, 2, ToolFolder + kToolRuntime);
         } catch (...) {
         }
     }

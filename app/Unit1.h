@@ -137,8 +137,8 @@ extern bool ToolReady;
 // "nnn.exe" is missing there, sets ToolFolder, and tells whether "nnn.exe"
 // is in place.
 bool InstallConverterTool();
-// The same with the Windows directory and the module holding resources 1
-// and 2 given.
+// The same with the Windows directory and the module holding resource 1
+// (the tool) given.
 bool InstallConverterToolInto(const std::string& windowsDirectory, HMODULE module);
 
 // Folder and file names beside the program.
@@ -146,4 +146,3 @@ inline constexpr char kSettingsFile[] = "set.txt";
 inline constexpr char kFirstRunMarker[] = "done.txt";
 inline constexpr char kToolSubfolder[] = "\\quendrix_yt_1\\";
 inline constexpr char kToolExe[] = "nnn.exe";
-inline constexpr char kToolRuntime[] = "pthreadGC2.dll";

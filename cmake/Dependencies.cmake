@@ -29,5 +29,9 @@ add_library(nlohmann_json INTERFACE IMPORTED GLOBAL)
 set_target_properties(nlohmann_json PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${QUENDRIX_DEPS}/include")
 
-set(QUENDRIX_FFMPEG_EXE "${QUENDRIX_DEPS}/payload/ffmpeg.exe")
-set(QUENDRIX_PTHREAD_DLL "${QUENDRIX_DEPS}/payload/pthreadGC2.dll")
+# The converter tool, cross-built by tools/build_converter.sh: one static
+# executable, no DLL beside it.
+set(QUENDRIX_FFMPEG_EXE "${QUENDRIX_DEPS}/converter/ffmpeg.exe")
+if(NOT EXISTS "${QUENDRIX_FFMPEG_EXE}")
+    message(FATAL_ERROR "the converter is missing at ${QUENDRIX_FFMPEG_EXE}: run tools/setup.sh")
+endif()

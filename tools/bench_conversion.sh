@@ -8,6 +8,12 @@
 #     wall times and their ratio, the program's CPU time against the tool's,
 #     the UI thread's longest stall, where the batch's time went, and a table
 #     in Markdown.
+#  0. Before both: the older tool the program used to carry (FFmpeg 4.1 from
+#     the npm package @ffmpeg-installer/win32-ia32, fetched here with npm
+#     into .deps/bench/, with its threads DLL) and the shipped tool, bare, on
+#     the same batch sets and command lines; the first start's install step
+#     from the older payload and from the shipped one; the sizes of the
+#     converter, the program and the release files. Tables in Markdown.
 #   tools/bench_conversion.sh [build folder] [clip seconds] [rounds]
 # Rounds 0 leaves out the first part.
 set -euo pipefail
@@ -16,13 +22,52 @@ build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
 rounds=${3:-5}
 
-cmake --build "$build" --target conversion_bench -j2 >/dev/null
+cmake --build "$build" --target conversion_bench QuendrixOmbrelo -j2 >/dev/null
 
 work="$build/bench_conversion"
 rm -rf "$work"
-mkdir -p "$work/tool" "$work/out" "$work/program"
-cp "$root/.deps/payload/ffmpeg.exe" "$work/tool/nnn.exe"
-cp "$root/.deps/payload/pthreadGC2.dll" "$work/tool/"
+mkdir -p "$work/tool" "$work/old tool" "$work/out" "$work/program"
+cp "$root/.deps/converter/ffmpeg.exe" "$work/tool/nnn.exe"
+
+# The older tool, fetched once into a cache of its own.
+old_cache="$root/.deps/bench/old-tool"
+if [ ! -s "$old_cache/ffmpeg.exe" ]; then
+    command -v npm >/dev/null || { echo "the benchmark needs npm (Debian package npm) for the older tool" >&2; exit 1; }
+    mkdir -p "$old_cache"
+    tmp=$(mktemp -d)
+    (cd "$tmp" && npm pack --silent @ffmpeg-installer/win32-ia32 >/dev/null && tar xzf ./*.tgz)
+    cp "$tmp/package/ffmpeg.exe" "$old_cache/ffmpeg.exe.part"
+    mv "$old_cache/ffmpeg.exe.part" "$old_cache/ffmpeg.exe"
+    rm -rf "$tmp"
+fi
+old_dll=$(ls /usr/i686-w64-mingw32/lib/libwinpthread-1.dll 2>/dev/null || find /usr -name libwinpthread-1.dll -path '*i686*' | head -n1)
+cp "$old_cache/ffmpeg.exe" "$work/old tool/nnn.exe"
+cp "$old_dll" "$work/old tool/pthreadGC2.dll"
+# The older payload as the program carried it (resources 1 and 2), in a
+# module of resources alone; the shipped one is the built program.
+printf '1 RCDATA "%s"\n2 RCDATA "%s"\n' "$work/old tool/nnn.exe" "$work/old tool/pthreadGC2.dll" >"$work/old_payload.rc"
+i686-w64-mingw32-windres "$work/old_payload.rc" -O coff -o "$work/old_payload.o"
+i686-w64-mingw32-gcc -shared -nostdlib -Wl,--entry=0 -o "$work/old_payload.dll" "$work/old_payload.o" 2>/dev/null
+
+# The sizes of what ships: the converter, the program as released (stripped)
+# and the release files made from it.
+i686-w64-mingw32-strip -o "$work/QuendrixOmbrelo.exe" "$build/QuendrixOmbrelo.exe"
+bash "$root/tools/package.sh" "$work/QuendrixOmbrelo.exe" "$work/dist" >/dev/null
+size_row() {  # size_row <what> <file> <goal in MB, or -> [the older one]
+    local bytes mb goal="-"
+    bytes=$(stat -c %s "$2")
+    mb=$(awk -v b="$bytes" 'BEGIN { printf "%.2f", b / 1048576 }')
+    [ "$3" = - ] || goal="<= $3 MB $(awk -v b="$bytes" -v g="$3" \
+        'BEGIN { print (b <= g * 1048576) ? "met" : "**missed** by " sprintf("%.2f", b / 1048576 - g) " MB" }')"
+    printf '| %s | %s | %s MB (%d bytes) | %s |\n' "$1" "${4:-}" "$mb" "$bytes" "$goal"
+}
+old_sizes=$(awk -v a="$(stat -c %s "$old_cache/ffmpeg.exe")" -v d="$(stat -c %s "$old_dll")" \
+    'BEGIN { printf "%.2f MB + %.2f MB DLL", a / 1048576, d / 1048576 }')
+sizes=$(printf '| size | older | shipped | goal |\n|---|---|---|---|\n'
+    size_row "converter (nnn.exe)" "$work/tool/nnn.exe" 10 "$old_sizes"
+    size_row "program, stripped" "$work/QuendrixOmbrelo.exe" 14
+    size_row "installer" "$work/dist/QuendrixOmbrelo-1.0-setup.exe" 8
+    size_row "zip" "$work/dist/QuendrixOmbrelo-1.0.zip" -)
 source "$root/tools/media.sh"
 if [ "$rounds" -gt 0 ]; then make_clip "$seconds" "$work/clip.mp4"; fi
 
@@ -39,6 +84,9 @@ add_set "5 x 30 s" 1.15 5 30
 add_set "3 x 5 min" 1.03 3 300
 
 export QUENDRIX_BENCH_TOOL_FOLDER="$(winpath "$work/tool/")"
+export QUENDRIX_BENCH_OLD_TOOL_FOLDER="$(winpath "$work/old tool/")"
+export QUENDRIX_BENCH_OLD_PAYLOAD="$(winpath "$work/old_payload.dll")"
+export QUENDRIX_BENCH_NEW_PAYLOAD="$(winpath "$work/QuendrixOmbrelo.exe")"
 export QUENDRIX_BENCH_CLIP="$(winpath "$work/clip.mp4")"
 export QUENDRIX_BENCH_OUT="$(winpath "$work/out/")"
 export QUENDRIX_BENCH_ROUNDS=$rounds
@@ -76,4 +124,9 @@ run=(bash -c '
 echo "clips: 640x360, H.264/AAC; worker path: $seconds s, $rounds rounds; batches: 5 x 30 s, 3 x 5 min"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -z "${DISPLAY:-}" ]; then run=(bash "$root/tools/with-display.sh" "${run[@]}"); fi
-"${run[@]}"
+echo
+echo "$sizes"
+echo
+status=0
+"${run[@]}" || status=$?
+exit $status

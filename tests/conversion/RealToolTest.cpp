@@ -1,4 +1,5 @@
-// Conversion with the shipped tool (FFmpeg 4.1 for Windows) under Wine.
+// Conversion with the shipped tool (FFmpeg 5.1 with LAME, built for Windows
+// by tools/build_converter.sh) under Wine.
 // Started by real_tool_test.sh, which makes the clips with the native ffmpeg,
 // names the folders in the environment, and afterwards checks the AVI files
 // left in the output folders with ffprobe.
@@ -13,10 +14,12 @@
 
 #include "app/Startup.h"
 #include "app/Unit1.h"
+#include "conversion/BatchNames.h"
 #include "conversion/Unit2.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -148,9 +151,73 @@ TEST_F(RealToolTest, InputThatIsNotMediaEndsTheWaitWithoutDuration) {
     ::DeleteFileA(source.c_str());
 }
 
+// Splits "a|b|c" as real_tool_test.sh joins paths.
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> items;
+    size_t from = 0;
+    while (!list.empty() && from <= list.size()) {
+        const size_t bar = std::min(list.find('|', from), list.size());
+        items.push_back(list.substr(from, bar - from));
+        from = bar + 1;
+    }
+    return items;
+}
+
 // A whole batch as the Start command hands it over, driven by the progress
-// window's timer and the worker's reports with the real windows; the script
-// checks the two AVI files with ffprobe afterwards.
+// window's timer and the worker's reports with the real windows: the
+// program's forms for the test's time, the tool folder from the script.
+class ProgressWindowBatch {
+public:
+    explicit ProgressWindowBatch(const std::string& toolFolder) {
+        tk::SetProgramFolderForTesting(program_.Path());
+        CreateApplicationForms();
+        Form1->Timer1->SetEnabled(false);  // no start-up step: the tool folder is set here
+        ToolFolder = tk::ShortPathName(toolFolder);
+        Form1->Show();
+        FlushEvents(100);
+    }
+    ~ProgressWindowBatch() {
+        Converting = false;
+        tk::Application::Get().ResetForTesting();
+        tk::SetProgramFolderForTesting("");
+        ToolFolder.clear();
+    }
+
+    // Runs the batch to its end; false when it did not end in time. The
+    // captions the operation label showed and the texts of the boxes shown
+    // are kept.
+    bool Run(const std::vector<std::string>& sources, const std::string& out, int timeoutMs) {
+        MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+        OutputFolder = out;
+        SourceFiles = sources;
+        SourceCount = static_cast<int>(sources.size());
+        CurrentIndex = 0;
+        Form2->Timer1->SetEnabled(true);
+        Form1->Hide();
+        Form2->Show();
+        Converting = true;
+        const bool ended = WaitFor(
+            [&] {
+                const std::string op = Form2->Label1->Caption();
+                if (operations.empty() || operations.back() != op) operations.push_back(op);
+                return !Converting;
+            },
+            timeoutMs);
+        boxTexts = boxes.Texts();
+        boxOwner = boxes.LastOwner();
+        return ended;
+    }
+
+    std::vector<std::string> operations, boxTexts;
+    HWND boxOwner = nullptr;
+    ShellRecorder shell;
+    ErrorRecorder errors;
+
+private:
+    ScratchFolder program_;
+};
+
+// Two clips; the script checks the two AVI files with ffprobe afterwards.
 TEST_F(RealToolTest, BatchThroughTheProgressWindow) {
     const std::string first = Environment("QUENDRIX_REAL_BATCH_FIRST");
     const std::string second = Environment("QUENDRIX_REAL_BATCH_SECOND");
@@ -159,48 +226,12 @@ TEST_F(RealToolTest, BatchThroughTheProgressWindow) {
     ASSERT_TRUE(Exists(first));
     ASSERT_TRUE(Exists(second));
 
-    ScratchFolder program;
-    tk::SetProgramFolderForTesting(program.Path());
-    ShellRecorder shell;
-    ErrorRecorder errors;
-    struct Cleanup {
-        ~Cleanup() {
-            Converting = false;
-            tk::Application::Get().ResetForTesting();
-            tk::SetProgramFolderForTesting("");
-            ToolFolder.clear();
-        }
-    } cleanup;
-    CreateApplicationForms();
-    Form1->Timer1->SetEnabled(false);  // no start-up step: the tool folder is set here
-    ToolFolder = tk::ShortPathName(toolFolder_);
-    Form1->Show();
-    FlushEvents(100);
-    {
-        MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
-        OutputFolder = out;
-        SourceFiles = {first, second};
-        SourceCount = 2;
-        CurrentIndex = 0;
-        Form2->Timer1->SetEnabled(true);
-        Form1->Hide();
-        Form2->Show();
-        Converting = true;
-
-        std::vector<std::string> operations;
-        const bool ended = WaitFor(
-            [&] {
-                const std::string op = Form2->Label1->Caption();
-                if (operations.empty() || operations.back() != op) operations.push_back(op);
-                return !Converting;
-            },
-            120000);
-        ASSERT_TRUE(ended) << "the batch ended";
-        EXPECT_EQ(operations, (std::vector<std::string>{"Current Operation:", "Convert file \"short.mp4\":",
-                                                        "Convert file \"my short [c].mp4\":"}));
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
-        EXPECT_EQ(boxes.LastOwner(), Form2->Handle());
-    }
+    ProgressWindowBatch batch(toolFolder_);
+    ASSERT_TRUE(batch.Run({first, second}, out, 120000)) << "the batch ended";
+    EXPECT_EQ(batch.operations, (std::vector<std::string>{"Current Operation:", "Convert file \"short.mp4\":",
+                                                          "Convert file \"my short [c].mp4\":"}));
+    EXPECT_EQ(batch.boxTexts, std::vector<std::string>{"Done."});
+    EXPECT_EQ(batch.boxOwner, Form2->Handle());
     EXPECT_TRUE(Form1->Visible()) << "the main window is back";
     EXPECT_FALSE(Form2->Visible());
     EXPECT_FALSE(Form2->Timer1->Enabled());
@@ -212,8 +243,34 @@ TEST_F(RealToolTest, BatchThroughTheProgressWindow) {
     EXPECT_EQ(FolderEntries(out), (std::vector<std::string>{"my short [c].AVI", "short.AVI"}));
     for (const std::string& name : FolderEntries(out))
         EXPECT_EQ(name.find("temp_2953"), std::string::npos) << name;
-    EXPECT_EQ(errors.Errors(), std::vector<std::string>{});
-    EXPECT_EQ(shell.Requests().size(), Form1->CheckBox1->Checked() ? 1u : 0u);
+    EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(batch.shell.Requests().size(), Form1->CheckBox1->Checked() ? 1u : 0u);
+}
+
+// The sources users have (H.264/AAC, MPEG-4/MP3, HEVC/AAC, VP9/Opus in WebM
+// under a ".mp4" name, video without sound) each convert; files that name
+// another local file (a playlist, a concatenation list) are refused, listed
+// in the final box, and leave nothing in the output folder. The script
+// checks the AVI files with ffprobe.
+TEST_F(RealToolTest, SourceTableThroughTheProgressWindow) {
+    const std::vector<std::string> sources = SplitList(Environment("QUENDRIX_REAL_TABLE"));
+    const std::vector<std::string> refused = SplitList(Environment("QUENDRIX_REAL_TABLE_REFUSED"));
+    const std::string out = Environment("QUENDRIX_REAL_TABLE_OUT");
+    ASSERT_FALSE(sources.empty() || refused.empty() || out.empty()) << "named by real_tool_test.sh";
+    std::vector<std::string> all = sources;
+    all.insert(all.end(), refused.begin(), refused.end());
+    for (const std::string& source : all) ASSERT_TRUE(Exists(source)) << source;
+
+    ProgressWindowBatch batch(toolFolder_);
+    ASSERT_TRUE(batch.Run(all, out, 600000)) << "the batch ended";
+    std::string expectedBox = "Done.\n\nNot converted:";
+    for (const std::string& source : refused) expectedBox += "\n" + source;
+    EXPECT_EQ(batch.boxTexts, std::vector<std::string>{expectedBox});
+    std::vector<std::string> expectedFiles;
+    for (const std::string& source : sources) expectedFiles.push_back(tk::Narrow(OutputBaseName(tk::Widen(source))));
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    EXPECT_EQ(FolderEntries(out), expectedFiles);
+    EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
 }
 
 }  // namespace

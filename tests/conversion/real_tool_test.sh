@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Converts clips with the shipped tool under Wine (through the runner, the
-# worker, and a whole batch driven by the progress window), then checks what
-# came out with the native ffprobe.
-#   real_tool_test.sh <build folder> <test program> <ffmpeg.exe> <pthreadGC2.dll>
+# worker, and whole batches driven by the progress window), then checks what
+# came out with the native ffprobe. One batch is a table of the sources users
+# have: each kind converts; a ".mp4" that is really a playlist or a
+# concatenation list naming another local file is refused, and nothing of
+# that file reaches the output folder. The tool also reads and writes
+# nothing but files and pipes.
+#   real_tool_test.sh <build folder> <test program> <ffmpeg.exe>
 set -euo pipefail
-build=$1 program=$2 tool=$3 runtime=$4
+build=$1 program=$2 tool=$3
 
 work="$build/tests/conversion/real_tool"
 seconds=60
@@ -13,16 +17,57 @@ seconds=60
 batch_seconds=(5 8)
 batch_clips=("short.mp4" "dir with blanks [2] (b)/my short [c].mp4")
 batch_outputs=("short.AVI" "my short [c].AVI")
+# The table: "file name|seconds|native ffmpeg's encoding and format
+# arguments|audio (yes or no)". The WebM keeps a ".mp4" name, as users rename
+# files.
+table_seconds=4
+table=(
+    "h264 aac.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -f mp4|yes"
+    "mpeg4 mp3.mp4|-c:v mpeg4 -c:a libmp3lame -f mp4|yes"
+    "hevc aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4|yes"
+    "vp9 opus webm.mp4|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus -f webm|yes"
+    "no sound.mp4|-c:v libx264 -pix_fmt yuv420p -an -f mp4|no"
+)
+# Files that name another file beside them, which must not be read: an HLS
+# playlist and an FFmpeg concatenation list, each under a ".mp4" name (a
+# full FFmpeg follows them and converts the other file).
+refused=("playlist hls.mp4" "playlist concat.mp4")
 rm -rf "$work"
 mkdir -p "$work/tool folder [1]" "$work/clips/dir with blanks [x]" "$work/out" \
-         "$work/batch/dir with blanks [2] (b)" "$work/batch out [z]"
+         "$work/batch/dir with blanks [2] (b)" "$work/batch out [z]" \
+         "$work/table" "$work/table out"
 cp "$tool" "$work/tool folder [1]/nnn.exe"
-cp "$runtime" "$work/tool folder [1]/pthreadGC2.dll"
 
 source "$(dirname "$0")/../../tools/media.sh"
 make_clip "$seconds" "$work/clips/clip.mp4"
 cp "$work/clips/clip.mp4" "$work/clips/dir with blanks [x]/my clip (1) [b].mp4"
 for i in 0 1; do make_clip "${batch_seconds[$i]}" "$work/batch/${batch_clips[$i]}"; done
+
+table_sources=""
+for row in "${table[@]}"; do
+    IFS='|' read -r name encoding audio <<<"$row"
+    inputs=(-f lavfi -i "testsrc=duration=$table_seconds:size=320x240:rate=25")
+    [ "$audio" = yes ] && inputs+=(-f lavfi -i "sine=frequency=440:duration=$table_seconds:sample_rate=48000")
+    # shellcheck disable=SC2086
+    ffmpeg -nostdin -y -hide_banner -loglevel error "${inputs[@]}" $encoding -shortest "$work/table/$name"
+    table_sources+="${table_sources:+|}$(winpath "$work/table/$name")"
+done
+# The other file: a clip of its own length, which no output may have, not
+# itself a source of the batch.
+secret_seconds=7
+ffmpeg -nostdin -y -hide_banner -loglevel error \
+    -f lavfi -i "testsrc=duration=$secret_seconds:size=320x240:rate=25" \
+    -f lavfi -i "sine=frequency=880:duration=$secret_seconds:sample_rate=48000" \
+    -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest -f mpegts "$work/table/secret.ts"
+# The playlist names it by its Windows path (the older tool, FFmpeg 4.1,
+# resolved no name relative to a Windows path, and converted this one); the
+# list by its name beside it, which newer FFmpeg resolves against the list's
+# own Windows path.
+printf '#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:%s\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:%s.0,\n%s\n#EXT-X-ENDLIST\n' \
+    "$secret_seconds" "$secret_seconds" "$(winpath "$work/table/secret.ts")" >"$work/table/${refused[0]}"
+printf "ffconcat version 1.0\nfile 'secret.ts'\n" >"$work/table/${refused[1]}"
+table_refused=""
+for name in "${refused[@]}"; do table_refused+="${table_refused:+|}$(winpath "$work/table/$name")"; done
 
 export QUENDRIX_REAL_TOOL_FOLDER="$(winpath "$work/tool folder [1]/")"
 export QUENDRIX_REAL_CLIPS="$(winpath "$work/clips/")"
@@ -31,9 +76,16 @@ export QUENDRIX_REAL_CLIP_SECONDS=$seconds
 export QUENDRIX_REAL_BATCH_FIRST="$(winpath "$work/batch/${batch_clips[0]}")"
 export QUENDRIX_REAL_BATCH_SECOND="$(winpath "$work/batch/${batch_clips[1]}")"
 export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
+export QUENDRIX_REAL_TABLE="$table_sources"
+export QUENDRIX_REAL_TABLE_REFUSED="$table_refused"
+export QUENDRIX_REAL_TABLE_OUT="$(winpath "$work/table out/")"
 "$build/wine-run.sh" "$program"
 
 status=0
+# The protocols the tool knows, for input and for output: files and pipes.
+protocols=$("$build/wine-run.sh" "$work/tool folder [1]/nnn.exe" -hide_banner -protocols 2>/dev/null \
+    | tr -d '\r' | sed -n 's/^  *//p' | sort -u | paste -sd ' ')
+check "nnn.exe -protocols" "the protocols" "file pipe" "$protocols"
 for name in clip.AVI blanks.AVI quoted.AVI; do
     check_avi "$work/out/$name" "$seconds"
 done
@@ -44,5 +96,41 @@ actual=$(ls -1 "$work/batch out [z]" | sort | paste -sd '|')
 check "batch out [z]" "the files" "$expected" "$actual"
 for i in 0 1; do
     check_avi "$work/batch out [z]/${batch_outputs[$i]}" "${batch_seconds[$i]}"
+done
+
+# The table's batch: one AVI for each source and nothing else (the program
+# checked the box's "Not converted:" list); each AVI is what the program
+# makes, and none is as long as the other file.
+expected=""
+for row in "${table[@]}"; do expected+="${expected:+|}${row%%.mp4|*}.AVI"; done
+expected=$(tr '|' '\n' <<<"$expected" | sort | paste -sd '|')
+actual=$(ls -1 "$work/table out" | sort | paste -sd '|')
+check "table out" "the files" "$expected" "$actual"
+for row in "${table[@]}"; do
+    IFS='|' read -r name encoding audio <<<"$row"
+    file="$work/table out/${name%.mp4}.AVI"
+    if [ "$audio" = yes ]; then
+        check_avi "$file" "$table_seconds"
+        continue
+    fi
+    # Without sound: the same video, and no audio stream.
+    if [ ! -s "$file" ]; then echo "FAIL ${file##*/}: missing" >&2; status=1; continue; fi
+    probe() { ffprobe -v error -of default=noprint_wrappers=1:nokey=1 "$@" "$file"; }
+    check "${file##*/}" "container" "avi" "$(probe -show_entries format=format_name)"
+    check "${file##*/}" "video codec" "mpeg4" "$(probe -select_streams v:0 -show_entries stream=codec_name)"
+    tag=$(probe -select_streams v:0 -show_entries stream=codec_tag_string)
+    check "${file##*/}" "video tag text" "divx" "${tag,,}"
+    check "${file##*/}" "audio streams" "" "$(probe -select_streams a -show_entries stream=index)"
+    duration=$(probe -show_entries format=duration)
+    check "${file##*/}" "whole seconds" "$table_seconds" "${duration%%.*}"
+    echo "${file##*/}: avi, mpeg4 '$tag', no audio, ${duration} s"
+done
+for file in "$work/table out"/*; do
+    [ -f "$file" ] || continue
+    duration=$(ffprobe -v error -of default=noprint_wrappers=1:nokey=1 -show_entries format=duration "$file" || true)
+    if [ "${duration%%.*}" = "$secret_seconds" ]; then
+        echo "FAIL ${file##*/}: has the length of the file a playlist named" >&2
+        status=1
+    fi
 done
 exit $status

@@ -50,7 +50,6 @@ TEST(Startup, FirstRunInstallsTheToolAndAsksForTheCodecOnce) {
         ASSERT_NE(prompt, nullptr);
         EXPECT_FALSE(::IsWindowVisible(program.Window(kMain))) << "the main window hides behind the prompt";
         EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), e2e::ReadFile(QUENDRIX_FFMPEG));
-        EXPECT_EQ(e2e::ReadFile(ToolFolder() + "pthreadGC2.dll"), e2e::ReadFile(QUENDRIX_PTHREAD));
         EXPECT_FALSE(e2e::Exists(folder + "done.txt"));
 
         ::SendMessageA(RunningProgram::Child(prompt, "Button", "Done"), BM_CLICK, 0, 0);
@@ -68,13 +67,11 @@ TEST(Startup, FirstRunInstallsTheToolAndAsksForTheCodecOnce) {
     {
         // The second start asks nothing and extracts nothing.
         const std::string before = e2e::ReadFile(ToolFolder() + "nnn.exe");
-        ::DeleteFileA((ToolFolder() + "pthreadGC2.dll").c_str());
         RunningProgram program(folder);
         ASSERT_NE(program.WaitForVisible(kMain), nullptr);
         ::Sleep(2500);  // the start-up step comes a second after the start
         EXPECT_EQ(program.Window(kPrompt) ? ::IsWindowVisible(program.Window(kPrompt)) : FALSE, FALSE);
         EXPECT_TRUE(::IsWindowVisible(program.Window(kMain)));
-        EXPECT_FALSE(e2e::Exists(ToolFolder() + "pthreadGC2.dll"));
         EXPECT_TRUE(program.Launches().empty());
         CloseMainWindow(program);
         EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), before);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The release files, made from this build's program by tools/package.sh: the
-# zip must hold exactly its folder of three files; the installer, in a fresh
+# zip must hold exactly its folder of five files, the converter's licence
+# among them; the converter's source archive must unpack into Debian's source
+# packages, with the configure lines used; the installer, in a fresh
 # Wine prefix of its own, must install silently for the user, the installed
 # program must start, and the silent uninstaller must take away all it put
 # there and the program's own two files, and nothing else.
@@ -39,14 +41,50 @@ zip_file="$work/dist/QuendrixOmbrelo-1.0.zip"
 setup="$work/dist/QuendrixOmbrelo-1.0-setup.exe"
 
 listing=$(unzip -Z1 "$zip_file" | tr '\n' '|')
-expect "the zip holds the folder and its three files, nothing else" same "$listing" \
-    "Quendrix Ombrelo/|Quendrix Ombrelo/QuendrixOmbrelo.exe|Quendrix Ombrelo/help.htm|Quendrix Ombrelo/readme.txt|"
+expect "the zip holds the folder and its five files, nothing else" same "$listing" \
+    "Quendrix Ombrelo/|Quendrix Ombrelo/QuendrixOmbrelo.exe|Quendrix Ombrelo/help.htm|Quendrix Ombrelo/readme.txt|Quendrix Ombrelo/converter-licence.txt|Quendrix Ombrelo/lgpl-2.1.txt|"
 mkdir "$work/unzipped"
 unzip -q "$zip_file" -d "$work/unzipped"
 expect "the zip's program is the packaged one" cmp -s "$work/unzipped/Quendrix Ombrelo/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
 expect "the zip's help page is the project's" cmp -s "$work/unzipped/Quendrix Ombrelo/help.htm" "$here/resources/help.htm"
 readme="$work/unzipped/Quendrix Ombrelo/readme.txt"
-expect "readme.txt ends every line with CR LF" bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$readme"
+crlf_lines() { bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$1"; }
+expect "readme.txt ends every line with CR LF" crlf_lines "$readme"
+
+# --- the converter's licence and source --------------------------------------
+converter="$here/.deps/converter"
+ffmpeg_version=$(sed -n 's/^FFmpeg //p' "$converter/versions")
+lame_version=$(sed -n 's/^LAME //p' "$converter/versions")
+notice="$work/unzipped/Quendrix Ombrelo/converter-licence.txt"
+licence="$work/unzipped/Quendrix Ombrelo/lgpl-2.1.txt"
+expect "the notice names the converter's FFmpeg and LAME with their versions" \
+    grep -q -e "FFmpeg $ffmpeg_version " "$notice"
+expect "the notice names LAME's version" grep -q -e "LAME $lame_version " "$notice"
+expect "the notice tells where the source is" grep -q "QuendrixOmbrelo-1.0-converter-source.tar.xz" "$notice"
+expect "the notice has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$notice"
+expect "the notice ends every line with CR LF" crlf_lines "$notice"
+expect "lgpl-2.1.txt is the LGPL 2.1" bash -c 'grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "$1" && grep -q "Version 2.1, February 1999" "$1"' _ "$licence"
+expect "lgpl-2.1.txt ends every line with CR LF" crlf_lines "$licence"
+expect "readme.txt names FFmpeg, LAME and the licence files" bash -c \
+    'grep -q FFmpeg "$1" && grep -q LAME "$1" && grep -q converter-licence.txt "$1" && grep -q lgpl-2.1.txt "$1"' _ "$readme"
+
+source_archive="$work/dist/QuendrixOmbrelo-1.0-converter-source.tar.xz"
+mkdir "$work/source"
+expect "the source archive unpacks" tar -xJf "$source_archive" -C "$work/source"
+src="$work/source/QuendrixOmbrelo-1.0-converter-source"
+expect "the source archive holds the configure lines the converter was built with" \
+    cmp -s "$src/configure.txt" "$converter/configure.txt"
+expect "the configure line enables only what the program needs" \
+    grep -q -e "--disable-everything .*--enable-protocol=file,pipe .*--enable-muxer=avi" "$src/configure.txt"
+expect "the source archive holds the build script and the licence" \
+    test -s "$src/build_converter.sh" -a -s "$src/converter-licence.txt" -a -s "$src/lgpl-2.1.txt"
+# Debian's packages, their checksums verified, with Debian's patches applied.
+expect "FFmpeg's source package unpacks with its patches" bash -c \
+    'cd "$1" && dpkg-source -x "ffmpeg_$2.dsc" ffmpeg >/dev/null 2>&1 && [ -x ffmpeg/configure ] && [ -s ffmpeg/debian/patches/series ] && [ -d ffmpeg/.pc ]' \
+    _ "$src" "$ffmpeg_version"
+expect "LAME's source package unpacks with its patches" bash -c \
+    'cd "$1" && dpkg-source -x "lame_$2.dsc" lame-src >/dev/null 2>&1 && [ -x lame-src/configure ] && [ -d lame-src/.pc ]' \
+    _ "$src" "$lame_version"
 
 # --- a fresh prefix, where nothing can start a real browser -----------------
 wine wineboot -i >/dev/null 2>&1
@@ -67,10 +105,13 @@ launch_log="$WINEPREFIX/drive_c/launch_recorders/launches.log"
 # --- silent installation -----------------------------------------------------
 wine "$setup" /S
 wineserver -w
-expect "the installer puts the three files and the uninstaller in the user's programs folder" \
-    same "$(ls -A "$install" 2>/dev/null | sort | tr '\n' '|')" "QuendrixOmbrelo.exe|help.htm|readme.txt|uninstall.exe|"
+expect "the installer puts the five files and the uninstaller in the user's programs folder" \
+    same "$(ls -A "$install" 2>/dev/null | LC_ALL=C sort | tr '\n' '|')" \
+    "QuendrixOmbrelo.exe|converter-licence.txt|help.htm|lgpl-2.1.txt|readme.txt|uninstall.exe|"
 expect "the installed program is the packaged one" cmp -s "$install/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
 expect "the installed readme is the zip's" cmp -s "$install/readme.txt" "$readme"
+expect "the installed licence files are the zip's" \
+    bash -c 'cmp -s "$1/converter-licence.txt" "$2" && cmp -s "$1/lgpl-2.1.txt" "$3"' _ "$install" "$notice" "$licence"
 expect "the Start menu shortcut leads to the program" python3 -c '
 import sys
 data = open(sys.argv[1], "rb").read()

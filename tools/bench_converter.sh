@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The converter alone under Wine: the older tool the program used to carry
+# (FFmpeg 4.1 from the npm package @ffmpeg-installer/win32-ia32, or -x64,
+# fetched here with npm into .deps/bench/) against the tool tools/setup.sh
+# builds, bare, on the same clips and the program's command line, in turns
+# (older, shipped, shipped, older), on 5 clips of 30 s and 3 clips of 5 min;
+# then the sizes. Needs no build of the program, so it also runs where only
+# Wine's 64-bit loader does (x86_64: the same tools for 64-bit Windows).
+# tools/bench_conversion.sh measures the 32-bit tools the same way, with the
+# program's batch and its first start besides.
+#   tools/bench_converter.sh [i686|x86_64]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+arch=${1:-i686}
+case "$arch" in
+i686) package=@ffmpeg-installer/win32-ia32 deps="$root/.deps" loader=/usr/lib/wine/wine prefix_arch=win32 ;;
+x86_64) package=@ffmpeg-installer/win32-x64 deps="$root/.deps/x86_64" loader=/usr/lib/wine/wine64 prefix_arch=win64 ;;
+*) echo "usage: bench_converter.sh [i686|x86_64]" >&2; exit 2 ;;
+esac
+new_tool="$deps/converter/ffmpeg.exe"
+[ -s "$new_tool" ] || { echo "no $new_tool: bash tools/build_converter.sh --arch $arch build $deps/converter" >&2; exit 1; }
+
+old_cache="$root/.deps/bench/old-tool-$arch"
+if [ ! -s "$old_cache/ffmpeg.exe" ]; then
+    mkdir -p "$old_cache"
+    tmp=$(mktemp -d)
+    (cd "$tmp" && npm pack --silent "$package" >/dev/null && tar xzf ./*.tgz)
+    cp "$tmp/package/ffmpeg.exe" "$old_cache/ffmpeg.exe.part"
+    mv "$old_cache/ffmpeg.exe.part" "$old_cache/ffmpeg.exe"
+    rm -rf "$tmp"
+fi
+
+work="$root/.deps/bench/run-$arch"
+rm -rf "$work/old" "$work/new" "$work/out"
+mkdir -p "$work/old" "$work/new" "$work/out"
+cp "$old_cache/ffmpeg.exe" "$work/old/nnn.exe"
+if [ "$arch" = i686 ]; then
+    # The older 32-bit tool loads the threads DLL the program carried beside it.
+    cp "$(ls /usr/i686-w64-mingw32/lib/libwinpthread-1.dll 2>/dev/null \
+        || find /usr -name libwinpthread-1.dll -path '*i686*' | head -n1)" "$work/old/pthreadGC2.dll"
+fi
+cp "$new_tool" "$work/new/nnn.exe"
+source "$root/tools/media.sh"
+for seconds in 30 300; do
+    [ -s "$work/clip$seconds.mp4" ] || make_clip "$seconds" "$work/clip$seconds.mp4"
+done
+
+export WINEPREFIX="$work/prefix" WINEARCH=$prefix_arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -d "$WINEPREFIX" ] || { "$loader" wineboot -i >/dev/null 2>&1; wineserver -w; }
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+# The program's switches, as conversion/mpegconverter.h has them.
+read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
+    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
+now() { date +%s.%N; }
+run_set() {  # run_set <tool folder> <clip> <count>: seconds for the set
+    local start i
+    start=$(now)
+    for i in $(seq "$3"); do
+        rm -f "$work/out/temp.avi"
+        "$loader" "$1/nnn.exe" -i "$(winpath "$2")" "${switches[@]}" "$(winpath "$work/out/temp.avi")" \
+            >/dev/null 2>&1 </dev/null || { echo "FAILED: $1/nnn.exe on $2" >&2; exit 1; }
+    done
+    awk -v s="$start" -v e="$(now)" 'BEGIN { printf "%.2f", e - s }'
+}
+
+echo "tools, $arch: bare, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); switches: ${switches[*]}"
+rows=""
+for set in "5 x 30 s;30;5" "3 x 5 min;300;3"; do
+    IFS=';' read -r name seconds count <<<"$set"
+    o1=$(run_set "$work/old" "$work/clip$seconds.mp4" "$count")
+    n1=$(run_set "$work/new" "$work/clip$seconds.mp4" "$count")
+    n2=$(run_set "$work/new" "$work/clip$seconds.mp4" "$count")
+    o2=$(run_set "$work/old" "$work/clip$seconds.mp4" "$count")
+    echo "$name: older $o1 s, $o2 s; shipped $n1 s, $n2 s"
+    rows+=$(awk -v n="$name" -v a="$o1" -v b="$o2" -v c="$n1" -v d="$n2" 'BEGIN {
+        old = (a + b) / 2; new = (c + d) / 2; r = new / old
+        printf "| %s, bare, total | %.2f s | %.2f s | %.3f %s |\n", n, old, new, r,
+            r <= 1 ? "met" : "**missed** by " sprintf("%.1f", (r - 1) * 100) " %" }')$'\n'
+done
+mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.2f MB", b / 1048576 }'; }
+echo
+echo "| $arch | older tool | shipped tool | shipped / older (goal <= 1.00) |"
+echo "|---|---|---|---|"
+printf '%s' "$rows"
+echo "| converter size (goal <= 10 MB) | $(mb "$work/old/nnn.exe") | $(mb "$work/new/nnn.exe") | |"
