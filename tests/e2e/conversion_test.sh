@@ -10,7 +10,7 @@ source "$root/tools/media.sh"
 
 work="$build/tests/e2e/conversion"
 rm -rf "$work"
-mkdir -p "$work/clips" "$work/out folder [1]" "$work/shots"
+mkdir -p "$work/clips" "$work/out folder [1]" "$work/keyboard out" "$work/shots"
 seconds=6
 make_clip "$seconds" "$work/clips/holiday in rome.mp4"
 make_clip "$seconds" "$work/clips/Birthday.MP4"
@@ -18,6 +18,7 @@ make_clip "$seconds" "$work/clips/clip3.mp4"
 
 export QUENDRIX_E2E_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_E2E_OUT="$(winpath "$work/out folder [1]/")"
+export QUENDRIX_E2E_KEYS_OUT="$(winpath "$work/keyboard out/")"
 export QUENDRIX_E2E_SHOTS="$(winpath "$work/shots/")"
 "$build/wine-run.sh" "$program"
 
@@ -30,6 +31,10 @@ status=0
 for name in "holiday in rome.AVI" "Birthday.AVI" "clip3.AVI"; do
     check_avi "$work/out folder [1]/$name" "$seconds"
 done
-leftovers=$(find "$work/out folder [1]" -iname '*temp_2953.avi' | wc -l)
+# The same batch run with the keyboard alone.
+for name in "holiday in rome.AVI" "clip3.AVI"; do
+    check_avi "$work/keyboard out/$name" "$seconds"
+done
+leftovers=$(find "$work/out folder [1]" "$work/keyboard out" -iname '*temp_2953.avi' | wc -l)
 check "output folder" "files under a temporary name" "0" "$leftovers"
 exit $status
