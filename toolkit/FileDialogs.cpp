@@ -1,5 +1,7 @@
 #include "toolkit/FileDialogs.h"
 
+#include "toolkit/Modal.h"
+
 #include "toolkit/Form.h"
 #include "toolkit/Text.h"
 
@@ -113,7 +115,11 @@ bool OpenDialog::Execute() {
     ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     ofn.Flags = Flags();
 
-    const BOOL confirmed = CurrentRunner() ? CurrentRunner()(ofn) : ::GetOpenFileNameW(&ofn);
+    BOOL confirmed = FALSE;
+    {
+        FocusKept focus;
+        confirmed = CurrentRunner() ? CurrentRunner()(ofn) : ::GetOpenFileNameW(&ofn);
+    }
     if (!confirmed) return false;
     // With a single selection the buffer holds one path; with several, the
     // folder and the names. Either way the list ends at the first empty string.
