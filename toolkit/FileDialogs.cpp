@@ -1,7 +1,5 @@
 #include "toolkit/FileDialogs.h"
 
-#include "toolkit/Modal.h"
-
 #include "toolkit/Form.h"
 #include "toolkit/Text.h"
 
@@ -115,11 +113,7 @@ bool OpenDialog::Execute() {
     ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     ofn.Flags = Flags();
 
-    BOOL confirmed = FALSE;
-    {
-        FocusKept focus;
-        confirmed = CurrentRunner() ? CurrentRunner()(ofn) : ::GetOpenFileNameW(&ofn);
-    }
+    const BOOL confirmed = CurrentRunner() ? CurrentRunner()(ofn) : ::GetOpenFileNameW(&ofn);
     if (!confirmed) return false;
     // With a single selection the buffer holds one path; with several, the
     // folder and the names. Either way the list ends at the first empty string.

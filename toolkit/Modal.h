@@ -23,25 +23,6 @@ private:
     std::vector<HWND> disabled_;  // not ours: enabled again, never destroyed
 };
 
-// The keyboard focus goes back, when it ends, to the control that held it
-// when it began, if that control can still take it: a system dialog hands
-// the focus to its owner window itself when it closes, and a keyboard user
-// would have to find the control again.
-class FocusKept {
-public:
-    FocusKept() : focus_(::GetFocus()) {}
-    ~FocusKept() {
-        if (focus_ && ::IsWindow(focus_) && ::IsWindowVisible(focus_) && ::IsWindowEnabled(focus_) &&
-            ::GetActiveWindow() == ::GetAncestor(focus_, GA_ROOT))
-            ::SetFocus(focus_);
-    }
-    FocusKept(const FocusKept&) = delete;
-    FocusKept& operator=(const FocusKept&) = delete;
-
-private:
-    HWND focus_;  // not ours
-};
-
 // The system's critical-error boxes ("There is no disk in the drive") are
 // off while it lives; the previous error mode comes back at its end.
 class NoCriticalErrorBoxes {
