@@ -153,6 +153,9 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
     try {
         if (self->trackPointer_ && (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE))
             self->TrackPointer(message, lParam);
+        // Noted as it happens: when the form is deactivated the focus may
+        // have gone already (a system dialog takes it before it tells).
+        if (message == WM_SETFOCUS && self->Owner()) self->Owner()->ControlFocused(hwnd);
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         Application::Get().HandleException();

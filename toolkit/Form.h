@@ -71,6 +71,10 @@ public:
     // window (nothing for an empty hint).
     void AddHint(WinControl& control);
 
+    // A control of the form took the focus: it gets it back when the form
+    // is activated again (after a dialog, say).
+    void ControlFocused(HWND control) { lastFocus_ = control; }
+
     // Enter and Escape offered to the controls (see Control::DialogKey).
     // Returns true when a control took the key.
     bool PreviewKey(const MSG& message);
