@@ -189,7 +189,7 @@ void TForm2::Timer1Timer(tk::Component*) {
         // The batch goes on. A file that could not be handed over counts as
         // not converted, and the next tick takes the next file.
         if (Worker && Worker->Idle && !Worker->JobRequested && !CurrentSource.empty()) {
-            Form2->NoteNotConverted(CurrentSourceName, {FailureKind::NotHandedOver, {}});
+            NoteNotConverted(CurrentSourceName, {FailureKind::NotHandedOver, {}});
             if (!TempFile.empty()) ::DeleteFileA(TempFile.c_str());  // reserved by us, never written
             CurrentSource.clear();
             CurrentSourceName.clear();

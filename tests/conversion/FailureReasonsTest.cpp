@@ -6,6 +6,8 @@
 #include <string>
 
 #include "conversion/FailureReasons.h"
+#include "toolkit/Files.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -78,6 +80,19 @@ TEST(FailureReasonsTest, ReasonsInPlainWords) {
     // Every kind has its words.
     for (int kind = 0; kind <= static_cast<int>(FailureKind::ToolError); ++kind)
         EXPECT_FALSE(ReasonText({static_cast<FailureKind>(kind), "x"}).empty()) << kind;
+}
+
+// The help page lists every reason, word for word (a kept file's name and a
+// converter's line are shown there by example).
+TEST(FailureReasonsTest, TheHelpPageExplainsEveryReason) {
+    const auto page = tk::ReadWholeFile(QUENDRIX_HELP_PAGE);
+    ASSERT_TRUE(page) << QUENDRIX_HELP_PAGE;
+    for (int kind = 0; kind <= static_cast<int>(FailureKind::ToolError); ++kind) {
+        std::string text = tk::Narrow(ReasonText({static_cast<FailureKind>(kind), ""}));
+        if (static_cast<FailureKind>(kind) == FailureKind::NotRenamed) text += "<code>temp_2953.avi</code>";
+        if (static_cast<FailureKind>(kind) == FailureKind::ToolError) text += "&hellip;";
+        EXPECT_NE(page->find("<td>" + text + "</td>"), std::string::npos) << text;
+    }
 }
 
 }  // namespace
