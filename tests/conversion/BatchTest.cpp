@@ -561,6 +561,26 @@ TEST_F(BatchTest, EachFileThatFailsIsNamedWithItsReason) {
     EXPECT_TRUE(errors_.Errors().empty());
 }
 
+// A path too long for a line of the box on this screen loses the middle of
+// its folders; its file name and its reason stay whole.
+TEST_F(BatchTest, ALongPathIsShortenedInTheBoxButNotItsReason) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    std::string deep = "C:\\videos\\";
+    while (deep.size() < 220) deep += "a folder with a long name\\";  // as long as the shell gives
+    StartBatch({deep + "gone.mp4"});
+    RunToEnd(20000);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    const std::string head = "Done.\n\nNot converted:\n";
+    const std::string text = boxes.Texts()[0];
+    ASSERT_EQ(text.rfind(head, 0), 0u) << text;
+    const std::string line = text.substr(head.size());
+    EXPECT_EQ(line.rfind("C:\\...\\", 0), 0u) << line;
+    const std::string tail = "\\gone.mp4 - the file is missing";
+    ASSERT_GT(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    EXPECT_LT(line.size(), 300u) << "three quarters of the 1280-pixel screen, in characters at least 4 pixels wide";
+}
+
 // While a batch runs, Alt+F4 or Close on the task bar button minimises the
 // application: the program keeps a button, and the batch goes on to its box.
 TEST_F(BatchTest, ACloseRequestDuringABatchMinimisesTheProgram) {
