@@ -66,12 +66,56 @@ int TotalPercent(int filePercent, int currentIndex, int sourceCount) {
     return static_cast<int>(done / sourceCount);
 }
 
-std::wstring DoneMessage(const std::vector<std::wstring>& notConverted) {
+std::wstring DoneMessage(const std::vector<NotConvertedFile>& notConverted, size_t lineBudget) {
     std::wstring text = L"Done.";
     if (notConverted.empty()) return text;
     text += L"\n\nNot converted:";
-    for (size_t i = 0; i < notConverted.size() && i < kNotConvertedListed; ++i) text += L"\n" + notConverted[i];
+    for (size_t i = 0; i < notConverted.size() && i < kNotConvertedListed; ++i) {
+        const NotConvertedFile& file = notConverted[i];
+        const std::wstring separator = file.reason.empty() ? L"" : L" - ";
+        const size_t rest = separator.size() + file.reason.size();
+        const std::wstring path =
+            lineBudget == 0 ? file.path
+                            : ShortenedPath(file.path, std::max(kShortestPath, lineBudget > rest ? lineBudget - rest : 0));
+        text += L"\n" + path + separator + file.reason;
+    }
     if (notConverted.size() > kNotConvertedListed)
         text += L"\n... and " + std::to_wstring(notConverted.size() - kNotConvertedListed) + L" more.";
     return text;
+}
+
+namespace {
+
+// The length of a path's root: "C:\" or "\\server\share\"; 0 for others.
+size_t RootLength(const std::wstring& path) {
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return 3;
+    if (path.rfind(L"\\\\", 0) == 0) {
+        const size_t server = path.find(L'\\', 2);
+        if (server == std::wstring::npos) return 0;
+        const size_t share = path.find(L'\\', server + 1);
+        return share == std::wstring::npos ? 0 : share + 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::wstring ShortenedPath(const std::wstring& path, size_t budget) {
+    if (path.size() <= budget) return path;
+    const std::wstring dots = L"...";
+    const size_t root = RootLength(path);
+    if (root + dots.size() + 1 < budget) {
+        const size_t room = budget - root - dots.size() - 1;
+        // The longest run of whole last parts that fits.
+        for (size_t at = path.find(L'\\', root); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+            if (path.size() - at - 1 <= room) return path.substr(0, root) + dots + path.substr(at);
+    }
+    if (budget <= dots.size()) return dots.substr(0, budget);
+    const size_t keep = budget - dots.size(), back = keep - keep / 2;
+    return path.substr(0, keep / 2) + dots + path.substr(path.size() - back);
+}
+
+size_t LineBudget(int screenWidth, int averageCharWidth) {
+    if (screenWidth <= 0 || averageCharWidth <= 0) return 0;
+    return static_cast<size_t>(screenWidth) * 3 / 4 / static_cast<size_t>(averageCharWidth);
 }

@@ -51,9 +51,29 @@ int BarWidth(int percent);
 // exactly 100 (floating point gives 99 for some counts).
 int TotalPercent(int filePercent, int currentIndex, int sourceCount);
 
+// A source of the batch that gave no whole output: its real name, and why,
+// in plain words (see FailureReasons.h).
+struct NotConvertedFile {
+    std::wstring path;
+    std::wstring reason;
+};
+
 // The final box: "Done." alone, or followed by an empty line, "Not
-// converted:" and at most 20 lines, each a source's real path (and what
-// became of its output, where there is something to say), then
-// "... and N more.".
-std::wstring DoneMessage(const std::vector<std::wstring>& notConverted);
+// converted:" and at most 20 lines, each a source's real path, " - " and its
+// reason, then "... and N more.". With a line budget (in characters, see
+// LineBudget), a path that would make its line longer loses the middle of
+// its folders (ShortenedPath); the reason is never cut. 0: no limit.
+std::wstring DoneMessage(const std::vector<NotConvertedFile>& notConverted, size_t lineBudget = 0);
 inline constexpr size_t kNotConvertedListed = 20;
+
+// A path in at most `budget` characters: itself when it fits; else its root
+// ("C:\" or "\\server\share\"), "...\" and as many of its last parts as
+// fit, the file name at least; when even the file name does not fit, the
+// path's beginning and its end around "...".
+std::wstring ShortenedPath(const std::wstring& path, size_t budget);
+// A path is never shortened below this.
+inline constexpr size_t kShortestPath = 30;
+
+// How many characters of the message font fit on one line of a message box
+// on a screen that wide: three quarters of the screen.
+size_t LineBudget(int screenWidth, int averageCharWidth);

@@ -23,7 +23,7 @@ std::wstring CurrentSourceName;
 std::wstring TargetFile;
 std::string TempFile;
 bool TickBusy = false;
-std::vector<std::wstring> NotConverted;
+std::vector<NotConvertedFile> NotConverted;
 std::string ToolFolder;
 
 std::shared_ptr<Tmpegconverter> Converter;
@@ -55,6 +55,23 @@ void EndProgram(const std::string& message) {
     }
     tk::ShowMessage(message);
     ::ExitProcess(1);
+}
+
+// How many characters of the message font fit on a line of the final box.
+size_t MessageLineBudget() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    int average = 0;
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        tk::WindowDc screen(nullptr);
+        tk::Font font(::CreateFontIndirectW(&metrics.lfMessageFont));
+        if (screen.Get() && font) {
+            tk::ScopedSelect select(screen.Get(), font.Get());
+            TEXTMETRICW text{};
+            if (::GetTextMetricsW(screen.Get(), &text)) average = text.tmAveCharWidth;
+        }
+    }
+    return LineBudget(::GetSystemMetrics(SM_CXSCREEN), average > 0 ? average : 7);
 }
 
 }  // namespace
@@ -172,7 +189,7 @@ void TForm2::Timer1Timer(tk::Component*) {
         // The batch goes on. A file that could not be handed over counts as
         // not converted, and the next tick takes the next file.
         if (Worker && Worker->Idle && !Worker->JobRequested && !CurrentSource.empty()) {
-            NotConverted.push_back(CurrentSourceName);
+            NoteNotConverted(CurrentSourceName, {FailureKind::NotHandedOver, {}});
             if (!TempFile.empty()) ::DeleteFileA(TempFile.c_str());  // reserved by us, never written
             CurrentSource.clear();
             CurrentSourceName.clear();
@@ -214,9 +231,23 @@ void TForm2::BatchStep() {
     }
 }
 
+void TForm2::NoteNotConverted(const std::wstring& source, const Failure& why) {
+    NotConverted.push_back({source, ReasonText(why)});
+}
+
 bool TForm2::StartFile(const std::string& source, const std::string& folder, const std::wstring& realName) {
     CurrentSource = source;
     CurrentSourceName = realName.empty() ? tk::Widen(source) : realName;
+    // A source gone or emptied since it was listed is not worth a run.
+    const bool missing = !tk::FileExists(source);
+    if (missing || tk::EntrySize(source) == 0) {
+        Label1->SetCaption(OperationText(CurrentSourceName));
+        Timer1->SetEnabled(true);
+        NoteNotConverted(CurrentSourceName, {missing ? FailureKind::SourceMissing : FailureKind::SourceEmpty, {}});
+        CurrentSource.clear();
+        CurrentSourceName.clear();
+        return false;
+    }
     TargetFile = MakeOutputName(CurrentSourceName, folder);
     Label1->SetCaption(OperationText(CurrentSourceName));
     TempFile = ReserveTempName(folder, TargetFile, [](const std::string& path) {
@@ -229,7 +260,9 @@ bool TForm2::StartFile(const std::string& source, const std::string& folder, con
     Timer1->SetEnabled(true);
     if (TempFile.empty()) {
         // The output folder takes no file (gone, or not writable).
-        NotConverted.push_back(CurrentSourceName);
+        NoteNotConverted(CurrentSourceName, {tk::DirectoryExists(folder) ? FailureKind::OutputFolderNotWritable
+                                                                         : FailureKind::OutputFolderMissing,
+                                             {}});
         CurrentSource.clear();
         CurrentSourceName.clear();
         TargetFile.clear();
@@ -249,12 +282,13 @@ std::wstring TForm2::MakeOutputName(const std::wstring& source, const std::strin
 }
 
 // The file whose tool has ended gets its final name when the tool left a
-// whole AVI; otherwise the file is noted, and what its tool left under the
-// temporary name goes. The temporary file was reserved by this batch for
+// whole AVI; otherwise the file is noted with what the tool printed, and
+// what its tool left under the temporary name goes. The temporary file was reserved by this batch for
 // this file, so whatever is there is the tool's.
 void TForm2::FinishFile() {
     if (TempFile.empty()) return;  // no file in work yet
     const std::wstring source = CurrentSourceName, temp = tk::Widen(TempFile);
+    const std::string tempPath = TempFile;
     CurrentSource.clear();
     CurrentSourceName.clear();
     TempFile.clear();
@@ -262,7 +296,7 @@ void TForm2::FinishFile() {
     const bool converted = Worker->ToolExitCode == 0 && IsWholeAviFile(temp);
     if (!converted) {
         ::DeleteFileW(temp.c_str());
-        NotConverted.push_back(source);
+        NoteNotConverted(source, ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath));
         return;
     }
     // A name taken while the file converted gives way to the next free one;
@@ -274,7 +308,7 @@ void TForm2::FinishFile() {
     }
     // It could not be moved: it stays where it is, under its temporary
     // name, and the box says so.
-    NotConverted.push_back(source + L" (kept as " + temp + L")");
+    NoteNotConverted(source, {FailureKind::NotRenamed, FileNamePart(tempPath)});
 }
 
 void TForm2::FinishBatch() {
@@ -286,7 +320,7 @@ void TForm2::FinishBatch() {
     tk::Guarded([] {
         if (BatchHost) BatchHost->ClearSourceList();
     });
-    tk::Guarded([&] { tk::ShowMessage(DoneMessage(NotConverted), Handle()); });
+    tk::Guarded([&] { tk::ShowMessage(DoneMessage(NotConverted, MessageLineBudget()), Handle()); });
     tk::Guarded([&] { Close(); });
     tk::Guarded([] {
         if (BatchHost) BatchHost->BatchEnded();
@@ -409,6 +443,7 @@ void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
     Synchronize([this, started, exitCode] {
         if (started) UpdateProgress();
         ToolExitCode = exitCode;
+        ToolOutput = started ? converter_->Output() : std::string();
         JobDone();
     });
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "conversion/BatchNames.h"
+#include "conversion/FailureReasons.h"
 #include "conversion/mpegconverter.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
@@ -68,6 +70,8 @@ public:
     // the source's real name (the listed path when none is given), and its
     // temporary file reserved. False when no temporary file could be made;
     // the source is then noted as not converted and nothing is handed over.
+    // So is a source that is missing or empty when its turn comes: the tool
+    // is not run for it.
     bool StartFile(const std::string& source, const std::string& folder, const std::wstring& realName = {});
     // The free output file name for a source (its real name) in the folder.
     static std::wstring MakeOutputName(const std::wstring& source, const std::string& folder);
@@ -84,6 +88,7 @@ private:
     void BatchStep();
     void FinishFile();
     void FinishBatch();
+    void NoteNotConverted(const std::wstring& source, const Failure& why);
     void ShowFilePercent(int percent);
     void ShowTotalPercent(int percent);
 };
@@ -106,9 +111,8 @@ extern std::string TempFile;            // where the tool writes it; reserved by
 // True while Timer1Timer runs.
 extern bool TickBusy;
 // The sources of the current batch that gave no whole output, in batch
-// order: each one's real name, and what became of its output where there is
-// something to say.
-extern std::vector<std::wstring> NotConverted;
+// order: each one's real name and why.
+extern std::vector<NotConvertedFile> NotConverted;
 
 // The tool folder in short form, ending with a backslash; set by the main
 // window's start-up step, read by the worker for every job.
@@ -136,6 +140,9 @@ public:
     // did not run to its end.
     DWORD ToolExitCode = kToolNotRun;
     static constexpr DWORD kToolNotRun = 0xFFFFFFFF;
+    // Everything the last job's tool printed, taken when the job ended: why
+    // a file failed is read from it.
+    std::string ToolOutput;
     // Runs on the UI thread at the end of JobDone.
     std::function<void()> OnJobDone;
 

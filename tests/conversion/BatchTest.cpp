@@ -24,6 +24,8 @@
 namespace {
 
 using conversion_test::StandInTool;
+// What the box says of a file whose tool ended without a word of why.
+constexpr char kStopped[] = " - the converter stopped before the end";
 using conversion_test::StatusLine;
 using namespace testing_support;
 
@@ -117,15 +119,57 @@ TEST(BatchNamesTest, BarsAndPercentages) {
     EXPECT_EQ(OperationText(L"C:\\v\\\u65e5\u672c.mp4"), L"Convert file \"\u65e5\u672c.mp4\":");
 }
 
-TEST(BatchNamesTest, FinalTextNamesWhatWasNotConverted) {
+TEST(BatchNamesTest, FinalTextNamesWhatWasNotConvertedAndWhy) {
     EXPECT_EQ(DoneMessage({}), L"Done.");
-    EXPECT_EQ(DoneMessage({L"C:\\a.mp4", L"D:\\b c.mp4"}), L"Done.\n\nNot converted:\nC:\\a.mp4\nD:\\b c.mp4");
-    std::vector<std::wstring> many;
-    for (int i = 1; i <= 23; ++i) many.push_back(L"C:\\v\\" + std::to_wstring(i) + L".mp4");
+    EXPECT_EQ(DoneMessage({{L"C:\\a.mp4", L"the file is missing"}, {L"D:\\b c.mp4", L"the output disk is full"}}),
+              L"Done.\n\nNot converted:\nC:\\a.mp4 - the file is missing\nD:\\b c.mp4 - the output disk is full");
+    std::vector<NotConvertedFile> many;
+    for (int i = 1; i <= 23; ++i) many.push_back({L"C:\\v\\" + std::to_wstring(i) + L".mp4", L"the file is empty"});
     const std::wstring text = DoneMessage(many);
-    EXPECT_EQ(text.rfind(L"Done.\n\nNot converted:\nC:\\v\\1.mp4\n", 0), 0u);
-    EXPECT_NE(text.find(L"\nC:\\v\\20.mp4\n... and 3 more."), std::wstring::npos);
+    EXPECT_EQ(text.rfind(L"Done.\n\nNot converted:\nC:\\v\\1.mp4 - the file is empty\n", 0), 0u);
+    EXPECT_NE(text.find(L"\nC:\\v\\20.mp4 - the file is empty\n... and 3 more."), std::wstring::npos);
     EXPECT_EQ(text.find(L"21.mp4"), std::wstring::npos);
+
+    // Within a budget the path gives way, never the reason.
+    const std::wstring deep = L"C:\\Users\\someone\\Videos\\downloaded\\holiday 2006\\the beach.mp4";
+    const std::wstring reason = L"not a video file the converter can read";
+    EXPECT_EQ(DoneMessage({{deep, reason}}, 200), L"Done.\n\nNot converted:\n" + deep + L" - " + reason);
+    EXPECT_EQ(DoneMessage({{deep, reason}}, 80),
+              L"Done.\n\nNot converted:\nC:\\...\\holiday 2006\\the beach.mp4 - " + reason);
+    // However small the budget, a path keeps its shortest length.
+    const std::wstring tight = DoneMessage({{deep, reason}}, 10);
+    EXPECT_EQ(tight, L"Done.\n\nNot converted:\n" + ShortenedPath(deep, kShortestPath) + L" - " + reason);
+    EXPECT_EQ(ShortenedPath(deep, kShortestPath), L"C:\\...\\the beach.mp4");
+}
+
+TEST(BatchNamesTest, LongPathsLoseTheMiddleOfTheirFolders) {
+    const struct {
+        const wchar_t* path;
+        size_t budget;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"C:\\a\\b\\clip.mp4", 40, L"C:\\a\\b\\clip.mp4"},  // fits
+        {L"C:\\one\\two\\three\\clip.mp4", 25, L"C:\\one\\two\\three\\clip.mp4"},  // exactly
+        {L"C:\\one\\two\\three\\clip.mp4", 24, L"C:\\...\\three\\clip.mp4"},
+        {L"C:\\one\\two\\three\\clip.mp4", 20, L"C:\\...\\clip.mp4"},
+        {L"C:\\one\\two\\three\\clip.mp4", 15, L"C:\\...\\clip.mp4"},
+        // The share of a network path stays.
+        {L"\\\\server\\share\\videos\\2006\\clip.mp4", 34, L"\\\\server\\share\\...\\2006\\clip.mp4"},
+        // A file name longer than the budget: the path keeps its beginning
+        // and its end.
+        {L"C:\\v\\a very long file name indeed.mp4", 20, L"C:\\v\\a v...ndeed.mp4"},
+        {L"relative\\folder\\clip.mp4", 16, L"...\\clip.mp4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(tk::Narrow(c.path));
+        const std::wstring shortened = ShortenedPath(c.path, c.budget);
+        EXPECT_EQ(shortened, c.expected);
+        EXPECT_LE(shortened.size(), c.budget);
+    }
+    // Three quarters of the screen in average characters of the font.
+    EXPECT_EQ(LineBudget(1024, 6), 128u);
+    EXPECT_EQ(LineBudget(800, 7), 85u);
+    EXPECT_EQ(LineBudget(0, 7), 0u);  // nothing known: no limit
 }
 
 // ---- the progress window --------------------------------------------------------
@@ -298,7 +342,7 @@ TEST_F(BatchTest, BatchConvertsEveryFileAndComesBackToTheMainWindow) {
     EXPECT_EQ(ReadBytes(out_ + "[1]taken.AVI"), avi_bytes::Whole());
 
     ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], "Done.\n\nNot converted:\n" + sources[3] + "\n" + sources[4]);
+    EXPECT_EQ(boxes.Texts()[0], "Done.\n\nNot converted:\n" + sources[3] + kStopped + "\n" + sources[4] + kStopped);
     EXPECT_EQ(boxes.LastOwner(), Form2->Handle());
     EXPECT_FALSE(Form2->Visible());
     EXPECT_TRUE(Form1->Visible());
@@ -410,7 +454,7 @@ TEST_F(BatchTest, OnlyWholeOutputsOfASuccessfulToolAreConverted) {
     std::wstring expected = L"Done.\n\nNot converted:";
     for (const auto& e : endings) {
         sources.push_back(Source(e.name, e.ending));
-        if (!e.converted) expected += L"\n" + tk::Widen(sources.back());
+        if (!e.converted) expected += L"\n" + tk::Widen(sources.back() + kStopped);
     }
     StartBatch(sources);
     RunToEnd();
@@ -438,8 +482,10 @@ TEST_F(BatchTest, AnOutputThatCannotBeMovedIsKeptAndNamed) {
         20000));
     RunToEnd();
     held.Reset();
-    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + tk::Widen(source) +
-                                                           L" (kept as " + tk::Widen(temp) + L")"});
+    EXPECT_EQ(boxes.WideTexts(),
+              std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + tk::Widen(source) +
+                                        L" - the result could not be renamed; it is kept in the output folder as "
+                                        L"temp_2953.avi"});
     EXPECT_EQ(OutputFiles(), std::vector<std::string>{"temp_2953.avi"});
     EXPECT_EQ(ReadBytes(temp), avi_bytes::Whole());
 }
@@ -455,7 +501,7 @@ TEST_F(BatchTest, AnotherBatchsTemporaryFileIsNeverTaken) {
     RunToEnd();
     EXPECT_EQ(ReadBytes(out_ + "temp_2953.avi"), "the other copy's, half written");
     EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"fine.AVI", "temp_2953.avi"}));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + failing});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + failing + kStopped});
 }
 
 TEST_F(BatchTest, AnOutputFolderThatTakesNoFileFailsEachFileAtOnce) {
@@ -464,8 +510,75 @@ TEST_F(BatchTest, AnOutputFolderThatTakesNoFileFailsEachFileAtOnce) {
     StartBatch({a, b});
     OutputFolder = out_ + "gone since\\";
     RunToEnd(20000);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + a + "\n" + b});
+    const std::string gone = " - the output folder is missing";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + a + gone + "\n" + b + gone});
     EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// Each file that fails is named with why: what the batch saw of the source,
+// and what the tool printed (the stand-in prints the shipped tool's lines).
+// A source that is missing or empty when its turn comes is not given to the
+// tool at all.
+TEST_F(BatchTest, EachFileThatFailsIsNamedWithItsReason) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    auto raw = [&](const std::string& name, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines) text += line + "\n";
+        WriteBytes(in_ + name, text);
+        return in_ + name;
+    };
+    const std::string banner = "err ffmpeg version N-92722-gf22fcd4483 Copyright (c) 2000-2018 the FFmpeg developers\\r\\n";
+    const std::string full = Source("full.mp4", {"err Could not write header for output file #0 (incorrect codec "
+                                                 "parameters ?): No space left on device\\r\\n",
+                                                 "err Error initializing output stream 0:0 -- \\r\\n",
+                                                 "err Conversion failed!\\r\\n", "touch", "exit 1"});
+    const std::string notes =
+        raw("notes.mp4", {banner,
+                          "err [mov,mp4,m4a,3gp,3g2,mj2 @ 0000000000cb3800] Format mov,mp4,m4a,3gp,3g2,mj2 detected "
+                          "only with low score of 1, misdetection possible!\\r\\n",
+                          "err [mov,mp4,m4a,3gp,3g2,mj2 @ 0000000000cb3800] moov atom not found\\r\\n",
+                          "err notes.mp4: Invalid data found when processing input\\r\\n", "exit 1"});
+    const std::string cut = raw("cut.mp4", {banner,
+                                            "err [mov,mp4,m4a,3gp,3g2,mj2 @ 0000000000cb3840] moov atom not found\\r\\n",
+                                            "err cut.mp4: Invalid data found when processing input\\r\\n", "exit 1"});
+    const std::string odd = Source("odd.mp4", {"err Unknown encoder 'mp3'\\r\\n", "exit 1"});
+    const std::string whole = Source("whole.mp4", Converts());
+    const std::string empty = in_ + "empty.mp4";
+    WriteBytes(empty, "");
+    const std::string gone = in_ + "gone.mp4";
+    StartBatch({full, notes, cut, odd, whole, empty, gone});
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" +
+                                                      full + " - the output disk is full\n" +
+                                                      notes + " - not a video file the converter can read\n" +
+                                                      cut + " - the video is damaged or incomplete\n" +
+                                                      odd + " - the converter reported: Unknown encoder 'mp3'\n" +
+                                                      empty + " - the file is empty\n" +
+                                                      gone + " - the file is missing"});
+    EXPECT_EQ(Converter->CommandLine(), TMyThread::BuildCommandLine(whole, out_ + "temp_2953.avi"))
+        << "the tool's last run was for the last file that exists";
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"whole.AVI"});
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// A path too long for a line of the box on this screen loses the middle of
+// its folders; its file name and its reason stay whole.
+TEST_F(BatchTest, ALongPathIsShortenedInTheBoxButNotItsReason) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    std::string deep = "C:\\videos\\";
+    while (deep.size() < 220) deep += "a folder with a long name\\";  // as long as the shell gives
+    StartBatch({deep + "gone.mp4"});
+    RunToEnd(20000);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    const std::string head = "Done.\n\nNot converted:\n";
+    const std::string text = boxes.Texts()[0];
+    ASSERT_EQ(text.rfind(head, 0), 0u) << text;
+    const std::string line = text.substr(head.size());
+    EXPECT_EQ(line.rfind("C:\\...\\", 0), 0u) << line;
+    const std::string tail = "\\gone.mp4 - the file is missing";
+    ASSERT_GT(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    EXPECT_LT(line.size(), 300u) << "three quarters of the 1280-pixel screen, in characters at least 4 pixels wide";
 }
 
 // While a batch runs, Alt+F4 or Close on the task bar button minimises the
@@ -534,7 +647,7 @@ TEST_F(BatchTest, ARealNameOutsideTheCodePageNamesTheOutput) {
     EXPECT_EQ(shown, L"Convert file \"" + name + L".mp4\":");
     RunToEnd();
     EXPECT_EQ(WideOutputFiles(), std::vector<std::wstring>{name + L".AVI"});
-    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + bad});
+    EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + bad + tk::Widen(kStopped)});
 }
 
 TEST_F(BatchTest, AStepWithoutABatchDoesNothing) {

@@ -15,6 +15,7 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/BatchNames.h"
+#include "conversion/FailureReasons.h"
 #include "conversion/Unit2.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
@@ -49,9 +50,81 @@ protected:
         ASSERT_TRUE(Exists(toolFolder_ + "nnn.exe")) << toolFolder_;
     }
 
+    // Runs the shipped tool on a source to its end; its output and exit code.
+    std::pair<std::string, DWORD> RunToEnd(const std::string& source, const std::string& output) {
+        Tmpegconverter runner;
+        runner.RunTool(ToolCommandLine(toolFolder_, tk::ShortPathName(source), output));
+        runner.ReadOutput();
+        const DWORD end = ::GetTickCount() + 120000;
+        while (!runner.Finished() && ::GetTickCount() < end) {
+            ::Sleep(100);
+            runner.PollOutput();
+        }
+        EXPECT_TRUE(runner.Finished()) << source;
+        return {runner.Output(), runner.ExitCode()};
+    }
+
     std::string toolFolder_, clips_, out_;
     int seconds_ = 0;
 };
+
+// The bad inputs real_tool_test.sh makes, and the reason each gives.
+struct BadInput {
+    const char* name;
+    FailureKind kind;
+};
+const BadInput kBadInputs[] = {
+    {"notes", FailureKind::NotVideo},          // a text file renamed
+    {"empty", FailureKind::NotVideo},          // zero bytes (the batch itself never runs the tool on one)
+    {"truncated", FailureKind::Damaged},       // its index was at its end
+    {"no index", FailureKind::Damaged},        // an MP4 without its "moov"
+};
+
+// What the native ffmpeg printed for each bad input, for a full output disk
+// and for an output folder it may not write (when the script could run it so).
+TEST_F(RealToolTest, NativeToolOutputsGiveTheirReasons) {
+    const std::string said = Environment("QUENDRIX_REAL_SAID");
+    ASSERT_FALSE(said.empty()) << "named by real_tool_test.sh";
+    std::vector<BadInput> cases(std::begin(kBadInputs), std::end(kBadInputs));
+    cases.push_back({"disk full", FailureKind::DiskFull});
+    cases.push_back({"denied", FailureKind::OutputFolderNotWritable});
+    for (const BadInput& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto output = tk::ReadWholeFile(said + c.name + ".txt");
+        const auto code = tk::ReadWholeFile(said + c.name + ".code");
+        if (!output && std::string(c.name) == "denied") {
+            std::printf("no output of ffmpeg run by another user: not checked\n");
+            continue;
+        }
+        ASSERT_TRUE(output && code);
+        // A tool that could not write its end may still report success (the
+        // native one does, now and then, on a full disk).
+        if (c.kind != FailureKind::DiskFull) {
+            EXPECT_NE(std::atoi(code->c_str()), 0) << *output;
+        }
+        const Failure failure = ToolFailure(*output, std::strtoul(code->c_str(), nullptr, 10), "temp_2953.avi");
+        EXPECT_EQ(failure.kind, c.kind) << *output;
+        EXPECT_EQ(failure.detail, "");
+    }
+}
+
+// The same bad inputs with the shipped tool, and an output disk that is full.
+TEST_F(RealToolTest, ShippedToolOutputsGiveTheirReasons) {
+    const std::string bad = Environment("QUENDRIX_REAL_BAD");
+    ASSERT_FALSE(bad.empty()) << "named by real_tool_test.sh";
+    for (const BadInput& c : kBadInputs) {
+        SCOPED_TRACE(c.name);
+        const std::string temp = out_ + "temp_2953.avi";
+        const auto [output, code] = RunToEnd(bad + c.name + ".mp4", temp);
+        EXPECT_NE(code, 0u) << output;
+        const Failure failure = ToolFailure(output, code, temp);
+        EXPECT_EQ(failure.kind, c.kind) << output;
+        ::DeleteFileA(temp.c_str());
+    }
+    const auto [output, code] = RunToEnd(bad + "whole.mp4", "Z:\\dev\\full");
+    EXPECT_NE(code, 0u) << output;
+    EXPECT_EQ(ToolFailure(output, code, "Z:\\dev\\full").kind, FailureKind::DiskFull) << output;
+}
 
 TEST_F(RealToolTest, WorkerConvertsClipsAndPercentFollowsTheTool) {
     ToolFolder = tk::ShortPathName(toolFolder_);
@@ -264,13 +337,63 @@ TEST_F(RealToolTest, SourceTableThroughTheProgressWindow) {
     ProgressWindowBatch batch(toolFolder_);
     ASSERT_TRUE(batch.Run(all, out, 600000)) << "the batch ended";
     std::string expectedBox = "Done.\n\nNot converted:";
-    for (const std::string& source : refused) expectedBox += "\n" + source;
+    const std::string notVideo = tk::Narrow(ReasonText(Failure{FailureKind::NotVideo, ""}));
+    for (const std::string& source : refused) expectedBox += "\n" + source + " - " + notVideo;
     EXPECT_EQ(batch.boxTexts, std::vector<std::string>{expectedBox});
     std::vector<std::string> expectedFiles;
     for (const std::string& source : sources) expectedFiles.push_back(tk::Narrow(OutputBaseName(tk::Widen(source))));
     std::sort(expectedFiles.begin(), expectedFiles.end());
     EXPECT_EQ(FolderEntries(out), expectedFiles);
     EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
+}
+
+// A batch of the four classic bad inputs and one good file with the shipped
+// tool: the final box names each bad one with its reason, and the good one
+// converts.
+TEST_F(RealToolTest, BatchNamesEachBadInputWithItsReason) {
+    const std::string bad = Environment("QUENDRIX_REAL_BAD");
+    ASSERT_FALSE(bad.empty()) << "named by real_tool_test.sh";
+    const std::string out = out_ + "bad batch\\";
+    ASSERT_TRUE(::CreateDirectoryA(out.c_str(), nullptr));
+    const std::string missing = bad + "gone.mp4", empty = bad + "empty.mp4", notes = bad + "notes.mp4",
+                      truncated = bad + "truncated.mp4", whole = bad + "whole.mp4";
+    ASSERT_FALSE(Exists(missing));
+
+    ScratchFolder program;
+    tk::SetProgramFolderForTesting(program.Path());
+    ShellRecorder shell;
+    ErrorRecorder errors;
+    struct Cleanup {
+        ~Cleanup() {
+            Converting = false;
+            tk::Application::Get().ResetForTesting();
+            tk::SetProgramFolderForTesting("");
+            ToolFolder.clear();
+        }
+    } cleanup;
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);  // no start-up step: the tool folder is set here
+    ToolFolder = tk::ShortPathName(toolFolder_);
+    Form1->Show();
+    FlushEvents(100);
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    OutputFolder = out;
+    SourceFiles = {notes, missing, whole, empty, truncated};
+    SourceNames.clear();
+    SourceCount = 5;
+    CurrentIndex = 0;
+    Form2->Timer1->SetEnabled(true);
+    Form1->Hide();
+    Form2->Show();
+    Converting = true;
+    ASSERT_TRUE(WaitFor([] { return !Converting; }, 180000)) << "the batch ended";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" +
+                                                      notes + " - not a video file the converter can read\n" +
+                                                      missing + " - the file is missing\n" +
+                                                      empty + " - the file is empty\n" +
+                                                      truncated + " - the video is damaged or incomplete"});
+    EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"whole.AVI"});
+    EXPECT_EQ(errors.Errors(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -271,7 +271,8 @@ TEST(Conversion, TwoCopiesConvertIntoOneFolder) {
 
 // The tool is ended from outside in the middle of a file, and reports
 // success as Wine does for a killed process: the cut-short file is not
-// counted, it is removed, and the box names its source; the batch goes on.
+// counted, it is removed, and the box names its source with the reason; the
+// batch goes on.
 TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
     const std::string clips = Environment("QUENDRIX_E2E_LONG_CLIPS");
     const std::string out = Environment("QUENDRIX_E2E_KILL_OUT");
@@ -288,7 +289,8 @@ TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
         ASSERT_TRUE(tool);
         ::TerminateProcess(tool.Get(), 0);
     }
-    EXPECT_EQ(ConfirmFinalBox(main), "Done.\n\nNot converted:\n" + clips + "long.mp4");
+    EXPECT_EQ(ConfirmFinalBox(main),
+              "Done.\n\nNot converted:\n" + clips + "long.mp4 - the converter stopped before the end");
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit());
 }

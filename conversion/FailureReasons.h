@@ -1,0 +1,58 @@
+// Why a file of a batch was not converted, in plain words for the final box.
+// Nothing here needs a window: the reasons come from what the batch saw of
+// the source, the output folder and the result, and from the converter's own
+// lines (FFmpeg's messages, as the tool prints them on its console).
+#pragma once
+
+#include <string>
+
+enum class FailureKind {
+    SourceMissing,            // gone when its turn came; the tool was not run
+    SourceEmpty,              // zero bytes; the tool was not run
+    SourceUnreadable,         // the tool could not open it
+    OutputFolderMissing,      // no temporary file could be made: the folder is gone
+    OutputFolderNotWritable,  // no temporary file could be made, or the tool could not write it
+    NotVideo,                 // the tool found no media it knows in the file
+    Damaged,                  // an MP4 without its index, or data errors that ended the run
+    DiskFull,                 // the tool ran out of space on the output disk
+    Stopped,                  // the tool ended before the end of the file, without a word of why
+    NotRenamed,               // a whole result that could not take its final name
+    NotHandedOver,            // the program failed to hand the file to the tool
+    ToolError,                // any other failure: the tool's last error line says it
+};
+
+struct Failure {
+    FailureKind kind = FailureKind::Stopped;
+    // ToolError: the tool's last error line, as it printed it. NotRenamed:
+    // the name the result is kept under in the output folder.
+    std::string detail;
+};
+
+// Why a run of the tool that left no whole output failed, from everything it
+// printed, its exit code, and the output path it was given. In this order:
+// - "No space left on device" anywhere: DiskFull;
+// - "Permission denied" on a line that names the output: OutputFolderNotWritable;
+// - the input never opened (no "Input #" line): "No such file or directory"
+//   gives SourceMissing, "Permission denied" SourceUnreadable, "moov atom not
+//   found" in a file taken for an MP4 Damaged (its index is missing: a cut-off
+//   download or recording), and data the tool does not know ("Invalid data
+//   found when processing input", "Unknown format", "misdetection possible")
+//   NotVideo;
+// - a run that ended while it converted, with its last line a status line
+//   (ended from outside), or with exit code 0 and no error line of its own
+//   on the output (a stop it did not notice): Stopped;
+// - the last error line a data error of the input (decoding errors, "partial
+//   file", "corrupt"): Damaged; any other error line: ToolError with that
+//   line; none: Stopped.
+Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const std::string& outputPath);
+
+// The last line of the tool's output that says something went wrong: not a
+// status line, not its closing summary, not an indented detail or a heading
+// of its report, not "Conversion failed!". The "[name @ address] " in front
+// of a library's message is taken away. Empty when there is none.
+std::string LastErrorLine(const std::string& toolOutput);
+
+// The reason as the final box shows it after the path and " - ". A tool's
+// line is shortened at its end to kToolLineChars characters.
+std::wstring ReasonText(const Failure& failure);
+inline constexpr size_t kToolLineChars = 90;

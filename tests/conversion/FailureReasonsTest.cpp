@@ -1,0 +1,98 @@
+// Why a run of the tool failed, from what it printed: the cases the real
+// tools cannot be made to print on this machine (the real outputs of bad
+// inputs are checked by real_tool_test.sh), and the texts of the reasons.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "conversion/FailureReasons.h"
+#include "toolkit/Files.h"
+#include "toolkit/Text.h"
+
+namespace {
+
+constexpr char kTemp[] = "D:\\out\\temp_2953.avi";
+// What the tool prints once it has opened a source and before it converts.
+const std::string kOpened =
+    "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'C:\\v\\clip.mp4':\r\n"
+    "  Duration: 00:00:05.00, start: 0.000000, bitrate: 194 kb/s\r\n"
+    "Please use -q:a or -q:v, -qscale is ambiguous\r\n"
+    "Stream mapping:\r\n"
+    "  Stream #0:0 -> #0:0 (h264 (native) -> mpeg4 (native))\r\n"
+    "Press [q] to stop, [?] for help\r\n"
+    "Output #0, avi, to 'D:\\out\\temp_2953.avi':\r\n";
+const std::string kStatus = "frame=   39 fps=0.0 q=6.0 size=     114kB time=00:00:01.56 bitrate= 596.1kbits/s speed=2.45x    \r";
+
+TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
+    const struct {
+        const char* what;
+        std::string output;
+        unsigned long exitCode;
+        FailureKind kind;
+        std::string detail;
+    } cases[] = {
+        {"the output folder refused the file", kOpened + "D:\\out\\temp_2953.avi: Permission denied\r\n", 1,
+         FailureKind::OutputFolderNotWritable, ""},
+        {"the source cannot be opened", "C:\\v\\clip.mp4: Permission denied\r\n", 1, FailureKind::SourceUnreadable, ""},
+        {"the source went away", "C:\\v\\clip.mp4: No such file or directory\r\n", 1, FailureKind::SourceMissing, ""},
+        {"the older tool's word for data it does not know", "C:\\v\\clip.mp4: Unknown format\r\n", 1,
+         FailureKind::NotVideo, ""},
+        {"ended from outside while it converted", kOpened + kStatus, 1, FailureKind::Stopped, ""},
+        {"ended from outside, reported as success", kOpened + kStatus + "[h264 @ 00d38ec0] Invalid NAL unit size\r\n",
+         0, FailureKind::Stopped, ""},
+        {"ended before it printed anything", "", 1, FailureKind::Stopped, ""},
+        {"ended after opening the source", kOpened, 1, FailureKind::Stopped, ""},
+        {"a data error ended the run",
+         kOpened + kStatus + "Error while decoding stream #0:0: Invalid data found when processing input\r\n"
+                             "Conversion failed!\r\n",
+         1, FailureKind::Damaged, ""},
+        // Anything else: the last error line, without the library's prefix,
+        // and not the notes the tool prints after it.
+        {"another failure",
+         kOpened + "[avi @ 0000000000cf2700] Could not write header for output file #0 (incorrect codec parameters ?): "
+                   "Invalid argument\r\nError initializing output stream 0:0 -- \r\n"
+                   "[libmp3lame @ 0000000000cf2700] 3 frames left in the queue on closing\r\nConversion failed!\r\n",
+         1, FailureKind::ToolError,
+         "Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument"},
+        // A tool that says it succeeded, though it could not write its end.
+        {"a write error with exit code 0",
+         kOpened + kStatus + "Error writing trailer of D:\\out\\temp_2953.avi: Input/output error\r\n" +
+             "video:171kB audio:48kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: unknown\r\n"
+             "Error closing file D:\\out\\temp_2953.avi: Input/output error\r\n",
+         0, FailureKind::ToolError, "Error closing file D:\\out\\temp_2953.avi: Input/output error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Failure failure = ToolFailure(c.output, c.exitCode, kTemp);
+        EXPECT_EQ(failure.kind, c.kind);
+        EXPECT_EQ(failure.detail, c.detail);
+    }
+}
+
+TEST(FailureReasonsTest, ReasonsInPlainWords) {
+    EXPECT_EQ(ReasonText({FailureKind::NotRenamed, "[1]temp_2953.avi"}),
+              L"the result could not be renamed; it is kept in the output folder as [1]temp_2953.avi");
+    EXPECT_EQ(ReasonText({FailureKind::ToolError, "Unknown encoder 'mp3'"}),
+              L"the converter reported: Unknown encoder 'mp3'");
+    // A long line is cut at its end.
+    const std::wstring cut = ReasonText({FailureKind::ToolError, std::string(200, 'x')});
+    EXPECT_EQ(cut, L"the converter reported: " + std::wstring(kToolLineChars - 3, L'x') + L"...");
+    // Every kind has its words.
+    for (int kind = 0; kind <= static_cast<int>(FailureKind::ToolError); ++kind)
+        EXPECT_FALSE(ReasonText({static_cast<FailureKind>(kind), "x"}).empty()) << kind;
+}
+
+// The help page lists every reason, word for word (a kept file's name and a
+// converter's line are shown there by example).
+TEST(FailureReasonsTest, TheHelpPageExplainsEveryReason) {
+    const auto page = tk::ReadWholeFile(QUENDRIX_HELP_PAGE);
+    ASSERT_TRUE(page) << QUENDRIX_HELP_PAGE;
+    for (int kind = 0; kind <= static_cast<int>(FailureKind::ToolError); ++kind) {
+        std::string text = tk::Narrow(ReasonText({static_cast<FailureKind>(kind), ""}));
+        if (static_cast<FailureKind>(kind) == FailureKind::NotRenamed) text += "<code>temp_2953.avi</code>";
+        if (static_cast<FailureKind>(kind) == FailureKind::ToolError) text += "&hellip;";
+        EXPECT_NE(page->find("<td>" + text + "</td>"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
