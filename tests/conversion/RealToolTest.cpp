@@ -121,8 +121,8 @@ TEST_F(RealToolTest, ShippedToolOutputsGiveTheirReasons) {
         EXPECT_EQ(failure.kind, c.kind) << output;
         ::DeleteFileA(temp.c_str());
     }
+    // The exit code of a full disk is not telling: FFmpeg 5.1 may end with 0.
     const auto [output, code] = RunToEnd(bad + "whole.mp4", "Z:\\dev\\full");
-    EXPECT_NE(code, 0u) << output;
     EXPECT_EQ(ToolFailure(output, code, "Z:\\dev\\full").kind, FailureKind::DiskFull) << output;
 }
 
