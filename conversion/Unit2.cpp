@@ -330,19 +330,14 @@ void TForm2::FinishBatch() {
     });
 }
 
-// The bars tell screen readers their percentages too.
 void TForm2::ShowFilePercent(int percent) {
-    const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image6);
-    Image6->SetAccessibleValue(text);
-    Label3->SetCaption(text);
+    Label3->SetCaption(std::to_string(percent) + "%");
 }
 
 void TForm2::ShowTotalPercent(int percent) {
-    const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image7);
-    Image7->SetAccessibleValue(text);
-    Label4->SetCaption(text);
+    Label4->SetCaption(std::to_string(percent) + "%");
 }
 
 void TForm2::PaintBar(int percent, tk::Image* target) {

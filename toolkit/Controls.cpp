@@ -1,7 +1,5 @@
 #include "toolkit/Controls.h"
 
-#include <oleacc.h>
-
 #include <map>
 
 #include "toolkit/FileDialogs.h"
@@ -59,7 +57,6 @@ std::unique_ptr<Component> MakeComponent(const std::string& type) {
 // --- Label -----------------------------------------------------------------------
 
 void Label::Load(const LayoutNode& node) {
-    accessibleRole_ = ROLE_SYSTEM_STATICTEXT;
     Control::Load(node);
     caption_ = Widen(LayoutText(node, "caption"));
     font_ = LayoutFont(node, Owner()->Font());
@@ -83,7 +80,6 @@ void Label::SetCaption(const std::wstring& caption) {
     Invalidate();
     FitToText();
     Invalidate();
-    if (Owner()) Owner()->AccessibleItemChanged(*this, EVENT_OBJECT_NAMECHANGE);
 }
 
 void Label::FitToText() {
