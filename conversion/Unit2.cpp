@@ -238,18 +238,21 @@ void TForm2::NoteNotConverted(const std::wstring& source, const Failure& why) {
 bool TForm2::StartFile(const std::string& source, const std::string& folder, const std::wstring& realName) {
     CurrentSource = source;
     CurrentSourceName = realName.empty() ? tk::Widen(source) : realName;
-    // A source gone or emptied since it was listed is not worth a run.
-    const bool missing = !tk::FileExists(source);
-    if (missing || tk::EntrySize(source) == 0) {
-        Label1->SetCaption(OperationText(CurrentSourceName));
-        Timer1->SetEnabled(true);
-        NoteNotConverted(CurrentSourceName, {missing ? FailureKind::SourceMissing : FailureKind::SourceEmpty, {}});
+    Label1->SetCaption(OperationText(CurrentSourceName));
+    Timer1->SetEnabled(true);
+    // A file that cannot be handed over is noted, and nothing of it stays.
+    const auto passOver = [this](const Failure& why) {
+        NoteNotConverted(CurrentSourceName, why);
         CurrentSource.clear();
         CurrentSourceName.clear();
+        TargetFile.clear();
         return false;
-    }
+    };
+    // A source gone or emptied since it was listed is not worth a run.
+    const bool missing = !tk::FileExists(source);
+    if (missing || tk::EntrySize(source) == 0)
+        return passOver({missing ? FailureKind::SourceMissing : FailureKind::SourceEmpty, {}});
     TargetFile = MakeOutputName(CurrentSourceName, folder);
-    Label1->SetCaption(OperationText(CurrentSourceName));
     TempFile = ReserveTempName(folder, TargetFile, [](const std::string& path) {
         switch (tk::CreateNewFile(path)) {
         case tk::NewFile::Made: return Reservation::Reserved;
@@ -257,17 +260,11 @@ bool TForm2::StartFile(const std::string& source, const std::string& folder, con
         default: return Reservation::Failed;
         }
     });
-    Timer1->SetEnabled(true);
-    if (TempFile.empty()) {
-        // The output folder takes no file (gone, or not writable).
-        NoteNotConverted(CurrentSourceName, {tk::DirectoryExists(folder) ? FailureKind::OutputFolderNotWritable
-                                                                         : FailureKind::OutputFolderMissing,
-                                             {}});
-        CurrentSource.clear();
-        CurrentSourceName.clear();
-        TargetFile.clear();
-        return false;
-    }
+    // No temporary file: the output folder is gone or takes no file.
+    if (TempFile.empty())
+        return passOver({tk::DirectoryExists(folder) ? FailureKind::OutputFolderNotWritable
+                                                     : FailureKind::OutputFolderMissing,
+                         {}});
     Worker->SourcePath = source;
     Worker->TempPath = TempFile;
     Worker->JobRequested = true;
@@ -283,8 +280,8 @@ std::wstring TForm2::MakeOutputName(const std::wstring& source, const std::strin
 
 // The file whose tool has ended gets its final name when the tool left a
 // whole AVI; otherwise the file is noted with what the tool printed, and
-// what its tool left under the temporary name goes. The temporary file was reserved by this batch for
-// this file, so whatever is there is the tool's.
+// what its tool left under the temporary name goes. The temporary file was
+// reserved by this batch for this file, so whatever is there is the tool's.
 void TForm2::FinishFile() {
     if (TempFile.empty()) return;  // no file in work yet
     const std::wstring source = CurrentSourceName, temp = tk::Widen(TempFile);
