@@ -338,9 +338,16 @@ void TForm1::ImageButton1Click(tk::Component*) {
     Converting = true;
 }
 
+// The Help menu opens at the pointer; pressed by a key, the button has no
+// pointer on it, and the menu opens below the button.
 void TForm1::ImageButton6Click(tk::Component*) {
     POINT at{};
-    ::GetCursorPos(&at);
+    if (ImageButton6->ClickedByKeyboard()) {
+        at = POINT{0, ImageButton6->Height()};
+        ::ClientToScreen(ImageButton6->Handle(), &at);
+    } else {
+        ::GetCursorPos(&at);
+    }
     PopupMenu4->Popup(at.x, at.y);
 }
 

@@ -327,14 +327,19 @@ void TForm2::FinishBatch() {
     });
 }
 
+// The bars tell screen readers their percentages too.
 void TForm2::ShowFilePercent(int percent) {
+    const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image6);
-    Label3->SetCaption(std::to_string(percent) + "%");
+    Image6->SetAccessibleValue(text);
+    Label3->SetCaption(text);
 }
 
 void TForm2::ShowTotalPercent(int percent) {
+    const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image7);
-    Label4->SetCaption(std::to_string(percent) + "%");
+    Image7->SetAccessibleValue(text);
+    Label4->SetCaption(text);
 }
 
 void TForm2::PaintBar(int percent, tk::Image* target) {

@@ -1,5 +1,8 @@
 #include "skin/ImageButton3.h"
 
+#include <oleacc.h>
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -12,6 +15,8 @@
 namespace {
 
 constexpr char kWindowClass[] = "TImageButton";
+// Posted by a screen reader's default action: click as a key does.
+constexpr UINT kAccessibleClick = WM_APP + 40;
 constexpr char kHomepage[] = "http://www.quendrix.com/components/imagebutton/";
 
 // The button's own window class: double clicks, the arrow, and the button
@@ -43,6 +48,12 @@ TTransparentMode ParseTransparentMode(const std::string& text) {
 
 void RegisterImageButton() {
     tk::RegisterComponentType("ImageButton", [] { return std::make_unique<TImageButton>(); });
+}
+
+RECT FocusCueRect(int width, int height) {
+    // The title buttons are 11 pixels high: 2 keeps their cue 7 high.
+    const int inset = std::min(width, height) >= 20 ? 3 : 2;
+    return RECT{inset, inset, std::max(inset, width - inset), std::max(inset, height - inset)};
 }
 
 // --- pictures and regions ------------------------------------------------------
@@ -110,7 +121,7 @@ TImageButton::TImageButton() {
     trackPointer_ = true;
 }
 
-TImageButton::~TImageButton() = default;
+TImageButton::~TImageButton() { tk::UnregisterAccessible(Handle()); }
 
 void TImageButton::Load(const tk::LayoutNode& node) {
     tk::WinControl::Load(node);
@@ -141,6 +152,7 @@ void TImageButton::Load(const tk::LayoutNode& node) {
     modalResult_ = tk::LayoutInt(node, "modalResult", modalResult_);
     cancel_ = tk::LayoutBool(node, "cancel", cancel_);
     default_ = tk::LayoutBool(node, "default", default_);
+    if (accessibleName_.empty()) accessibleName_ = tk::AccessibleNameFromHint(hint_);
 }
 
 void TImageButton::AttachEvent(const std::string& event, const tk::AnyHandler& handler) {
@@ -156,8 +168,18 @@ void TImageButton::AttachEvent(const std::string& event, const tk::AnyHandler& h
 
 void TImageButton::Realize() {
     if (Handle()) return;
-    CreateHandle(WindowClass(), 0, 0, "");
+    // The window text is never drawn: it names the button to screen readers.
+    CreateHandle(WindowClass(), 0, 0, accessibleName_);
+    tk::RegisterAccessible(Handle(), this);
     Owner()->AddHint(*this);
+}
+
+LONG TImageButton::AccessibleRole() const { return ROLE_SYSTEM_PUSHBUTTON; }
+
+bool TImageButton::DoAccessibleDefaultAction() {
+    if (!Handle() || !CanFocus()) return false;
+    // Posted: the click runs from the message loop, not inside the reader's call.
+    return ::PostMessageA(Handle(), kAccessibleClick, 0, 0) != FALSE;
 }
 
 // --- properties --------------------------------------------------------------------
@@ -277,6 +299,13 @@ void TImageButton::DrawButton() {
     if (!isEnabled_) disabledBitmap_.DrawTransparentOn(composite, 0, 0, transparentColor_);
     if (hasFocus_) focusedBitmap_.DrawTransparentOn(composite, 0, 0, transparentColor_);
     BuildRegion(composite);
+    // The focus cue comes after the region: it never changes the shape, and
+    // the region clips whatever of it falls outside.
+    if (FocusCueShown()) {
+        const RECT cue = FocusCueRect(width_, height_);
+        ::DrawFocusRect(composite.Dc(), &cue);
+        ::GdiFlush();
+    }
     tk::Canvas canvas(*this);
     if (canvas.Dc()) composite.DrawTransparent(canvas.Dc(), 0, 0, transparentColor_);
 }
@@ -339,9 +368,22 @@ void TImageButton::Click() {
 bool TImageButton::DialogKey(WORD key) {
     const bool take = (key == VK_RETURN && (hasFocus_ || (CanFocus() && default_))) ||
                       (key == VK_ESCAPE && CanFocus() && cancel_);
-    if (take) Click();
+    if (take) KeyboardClick();
     return take;
 }
+
+void TImageButton::KeyboardClick() {
+    clickedByKeyboard_ = true;
+    try {
+        Click();
+    } catch (...) {
+        clickedByKeyboard_ = false;
+        throw;
+    }
+    clickedByKeyboard_ = false;
+}
+
+bool TImageButton::FocusCueShown() const { return hasFocus_ && Owner() && Owner()->FocusCuesShown(); }
 
 LRESULT TImageButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -363,8 +405,20 @@ LRESULT TImageButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         DrawButton();
         return 0;
     case WM_KEYUP:
-        if (wParam == VK_SPACE) Click();
+        if (wParam == VK_SPACE) KeyboardClick();
         return 0;
+    case kAccessibleClick:
+        if (CanFocus()) KeyboardClick();
+        return 0;
+    case WM_UPDATEUISTATE: {
+        // Only the focused button shows a change of the focus cues.
+        const LRESULT result = DefaultHandling(message, wParam, lParam);
+        if (hasFocus_ && (HIWORD(wParam) & UISF_HIDEFOCUS)) DrawButton();
+        return result;
+    }
+    case WM_GETOBJECT:
+        if (const LRESULT object = tk::AnswerGetObject(Handle(), wParam, lParam)) return object;
+        break;
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == Handle() && LOWORD(lParam) == HTCLIENT && Cursor()) {
             ::SetCursor(Cursor());

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "toolkit/Accessibility.h"
 #include "toolkit/Bitmap.h"
 #include "toolkit/Control.h"
 #include "toolkit/Handles.h"
@@ -35,6 +36,10 @@ constexpr UINT CM_BUTTONPRESSED = 0xB018;
 // the first form is created.
 void RegisterImageButton();
 
+// Where the focus cue goes on a button of that size: the system's focus
+// rectangle, inset so that it lies inside the rounded shape of the pictures.
+RECT FocusCueRect(int width, int height);
+
 // The region of every pixel of `picture` whose colour differs from `key`
 // (plain comparison of the colour values), made from one rectangle per
 // horizontal run of such pixels in a single ExtCreateRegion call. Empty
@@ -50,7 +55,11 @@ tk::Bitmap ReadStoredBitmap(std::string_view data);
 // or the stored form above.
 tk::Bitmap LoadButtonPicture(const std::string& file);
 
-class TImageButton : public tk::WinControl {
+// The button's window text is its accessible name: the layout's
+// "accessibleName", or else its hint without the closing dots. It draws no
+// caption, so the text is only heard. A screen reader also hears that it is a
+// push button, and can press it.
+class TImageButton : public tk::WinControl, public tk::AccessibleProvider {
 public:
     TImageButton();
     ~TImageButton() override;
@@ -92,6 +101,19 @@ public:
     std::string Homepage() const;
     void SetHomepage(const std::string&) {}
 
+    // True while OnClick runs for a click by a key (Space, Enter) or by a
+    // screen reader's default action: not at the pointer.
+    bool ClickedByKeyboard() const { return clickedByKeyboard_; }
+    // The focus cue shows: the button has the focus and its form shows the
+    // keyboard cues.
+    bool FocusCueShown() const;
+
+    LONG AccessibleRole() const override;  // a push button
+    std::string AccessibleName() const override { return accessibleName_; }
+    std::string AccessibleValue() const override { return {}; }
+    std::string AccessibleDefaultAction() const override { return "Press"; }
+    bool DoAccessibleDefaultAction() override;
+
     bool IsEnabled() const { return isEnabled_; }
     bool HasFocus() const { return hasFocus_; }
     bool MouseInside() const { return mouseInside_; }
@@ -129,6 +151,7 @@ protected:
 
 private:
     void PictureChanged(tk::Bitmap& slot, const tk::Bitmap& picture);
+    void KeyboardClick();
     void ReadKeyColour();
 
     int groupIndex_ = 0;
@@ -145,4 +168,5 @@ private:
     int modalResult_ = 0;
     TDisplayState displayState_ = dsNone;
     BYTE regionState_ = kNoRegion;
+    bool clickedByKeyboard_ = false;
 };

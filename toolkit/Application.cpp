@@ -132,6 +132,7 @@ bool Application::HandleMessage() {
         return false;
     }
     Form* form = FormFromWindow(msg.hwnd);
+    NoteInput(form, msg);
     if (form && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
         bool taken = false;
         Guarded([&] { taken = form->PreviewKey(msg); });
@@ -141,6 +142,41 @@ bool Application::HandleMessage() {
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
     return true;
+}
+
+void Application::NoteInput(Form* form, const MSG& msg) {
+    switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        lastInputKeyboard_ = true;
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+        lastInputKeyboard_ = false;
+        return;
+    default:
+        return;
+    }
+    if (!form) return;
+    WORD cues = 0;
+    switch (msg.wParam) {
+    case VK_TAB:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+        if (msg.message == WM_KEYDOWN) cues = UISF_HIDEFOCUS;
+        break;
+    case VK_MENU:
+        cues = UISF_HIDEACCEL;
+        break;
+    default:
+        break;
+    }
+    if (cues) ::SendMessageA(form->Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, cues), 0);
 }
 
 void Application::ProcessMessages() {
@@ -227,6 +263,7 @@ void Application::ResetForTesting() {
     }
     terminated_ = false;
     running_ = false;
+    lastInputKeyboard_ = false;
     if (sync_) {
         std::lock_guard<std::mutex> hold(sync_->lock);
         sync_->accepting = true;

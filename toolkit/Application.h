@@ -47,7 +47,13 @@ public:
     bool Running() const { return running_; }
 
     // Waits for one message and handles it. Returns false at the quit message.
+    // Keys that move the focus around a form (Tab, the arrows) show its
+    // keyboard cues, Alt its access keys (Form::FocusCuesShown).
     bool HandleMessage();
+    // Whether the last key or mouse button pressed in the application's
+    // windows was a key: a form being shown starts with its keyboard cues
+    // shown then.
+    bool LastInputWasKeyboard() const { return lastInputKeyboard_; }
     // Handles every message waiting, without waiting for more.
     void ProcessMessages();
 
@@ -91,6 +97,9 @@ public:
 private:
     Application() = default;
     void Build(Form* form);
+    // Remembers whether a key or the mouse came last, and shows a form's
+    // keyboard cues when a key moves around it.
+    void NoteInput(Form* form, const MSG& msg);
 
     std::string title_;
     std::vector<std::unique_ptr<Form>> forms_;
@@ -98,6 +107,7 @@ private:
     bool terminated_ = false;
     bool running_ = false;
     bool initialized_ = false;
+    bool lastInputKeyboard_ = false;
     std::function<void(const std::string&)> errorSink_;
     Form* minimized_ = nullptr;          // the form standing for the minimised application
     std::vector<Form*> hiddenByMinimize_;  // to show again when it is restored

@@ -1,6 +1,7 @@
 // COM on the UI thread. The shell's dialogs and launches (the folder
 // browser, ShellExecute with its handlers) expect an apartment-threaded
-// thread with OLE: the UI thread holds one from start to end.
+// thread with OLE, and screen readers reach the windows' accessible objects
+// through it: the UI thread holds one from start to end.
 #pragma once
 
 #include <windows.h>

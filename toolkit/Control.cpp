@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "toolkit/Accessibility.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
@@ -50,6 +51,10 @@ void Control::Load(const LayoutNode& node) {
     enabled_ = LayoutBool(node, "enabled", enabled_);
     hint_ = LayoutText(node, "hint", hint_);
     tabOrder_ = LayoutInt(node, "tabOrder", tabOrder_);
+    const std::string role = LayoutText(node, "accessibleRole");
+    if (!role.empty()) accessibleRole_ = AccessibleRoleNamed(role);
+    accessibleName_ = LayoutText(node, "accessibleName", accessibleName_);
+    accessibleValue_ = LayoutText(node, "accessibleValue", accessibleValue_);
     const std::string cursor = LayoutText(node, "cursor");
     if (cursor == "handPoint") cursor_ = ::LoadCursor(nullptr, IDC_HAND);
     else if (!cursor.empty()) throw Error(Format("Unknown cursor %s", cursor.c_str()));
@@ -81,6 +86,12 @@ void Control::SetVisible(bool visible) {
 }
 
 void Control::SetEnabled(bool enabled) { enabled_ = enabled; }
+
+void Control::SetAccessibleValue(const std::string& value) {
+    if (value == accessibleValue_) return;
+    accessibleValue_ = value;
+    if (Owner()) Owner()->AccessibleItemChanged(*this, EVENT_OBJECT_VALUECHANGE);
+}
 
 void Control::Invalidate() {
     if (Owner() && Owner()->Handle()) {
@@ -142,6 +153,9 @@ LRESULT CALLBACK WinControl::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
     try {
         if (self->trackPointer_ && (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE))
             self->TrackPointer(message, lParam);
+        // Noted as it happens: when the form is deactivated the focus may
+        // have gone already (a system dialog takes it before it tells).
+        if (message == WM_SETFOCUS && self->Owner()) self->Owner()->ControlFocused(hwnd);
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         Application::Get().HandleException();

@@ -76,6 +76,16 @@ public:
     virtual bool IsWindowed() const { return false; }
     virtual void Invalidate();
 
+    // What a screen reader is told of the control (Accessibility.h): its role
+    // (0: a window-less control that is not shown to one), its name and its
+    // value. The layout may give all three ("accessibleRole",
+    // "accessibleName", "accessibleValue").
+    virtual LONG AccessibleRole() const { return accessibleRole_; }
+    virtual std::string AccessibleName() const { return accessibleName_; }
+    virtual std::string AccessibleValue() const { return accessibleValue_; }
+    // Tells the form's listeners of the new value.
+    void SetAccessibleValue(const std::string& value);
+
     // A notification that one control sends to all controls of its form
     // (Form::Broadcast). A non-zero result stops the broadcast.
     virtual LRESULT HandleBroadcast(UINT message, WPARAM wParam, LPARAM lParam) { return 0; }
@@ -96,6 +106,9 @@ protected:
     bool enabled_ = true;
     int tabOrder_ = -1;
     std::string hint_;
+    LONG accessibleRole_ = 0;
+    std::string accessibleName_;
+    std::string accessibleValue_;
     HCURSOR cursor_ = nullptr;  // shared system cursor; nullptr: the arrow
 };
 

@@ -1,5 +1,7 @@
 #include "toolkit/Controls.h"
 
+#include <oleacc.h>
+
 #include <map>
 
 #include "toolkit/FileDialogs.h"
@@ -57,6 +59,7 @@ std::unique_ptr<Component> MakeComponent(const std::string& type) {
 // --- Label -----------------------------------------------------------------------
 
 void Label::Load(const LayoutNode& node) {
+    accessibleRole_ = ROLE_SYSTEM_STATICTEXT;
     Control::Load(node);
     caption_ = Widen(LayoutText(node, "caption"));
     font_ = LayoutFont(node, Owner()->Font());
@@ -80,6 +83,7 @@ void Label::SetCaption(const std::wstring& caption) {
     Invalidate();
     FitToText();
     Invalidate();
+    if (Owner()) Owner()->AccessibleItemChanged(*this, EVENT_OBJECT_NAMECHANGE);
 }
 
 void Label::FitToText() {

@@ -27,6 +27,8 @@ public:
     void Load(const LayoutNode& node) override;
     void Realize() override;
     const FontSpec& Font() const { return font_; }
+    // A screen reader reads the caption as static text.
+    std::string AccessibleName() const override { return Caption(); }
 
 private:
     void FitToText();

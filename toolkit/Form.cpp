@@ -60,6 +60,7 @@ Form::~Form() {
         for (Timer* timer : timers_) timer->SetEnabled(false);
     }
     components_.clear();  // child windows go before their parent
+    UnregisterAccessible(hwnd_);
     if (hwnd_ && ::IsWindow(hwnd_)) {
         ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
@@ -149,6 +150,7 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (!hwnd_) throw Error(Format("Cannot create the window of %s", name_.c_str()));
     ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
+    RegisterAccessible(hwnd_, this);
     if (alphaBlendValue_ >= 0 &&
         !::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA))
         throw Error(Format("Cannot make the window of %s partly transparent", name_.c_str()));
@@ -253,6 +255,7 @@ HFONT Form::FontFor(const FontSpec& wanted) {
 void Form::Show() {
     // A form hidden while minimised comes back at its normal size.
     ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    ::SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     ::UpdateWindow(hwnd_);
     if (OnShow) Guarded([&] { OnShow(this); });
     const HWND focus = ::GetFocus();
@@ -354,6 +357,40 @@ void Form::FocusFirstControl() {
         if (!best || order < bestOrder) best = w;
     }
     if (best) best->SetFocus();
+}
+
+void Form::ChangeUiState(WORD action, WORD flags) {
+    flags &= UISF_HIDEFOCUS | UISF_HIDEACCEL;
+    if (action == UIS_INITIALIZE) action = Application::Get().LastInputWasKeyboard() ? UIS_CLEAR : UIS_SET;
+    if (action != UIS_SET && action != UIS_CLEAR) return;
+    const WORD state = action == UIS_SET ? (uiState_ | flags) : (uiState_ & ~flags);
+    const WORD changed = state ^ uiState_;
+    if (!changed) return;
+    uiState_ = state;
+    // Every child window hears of it: ours redraw their cues, the system's
+    // controls keep their own copy of the state.
+    for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageA(child, WM_UPDATEUISTATE, MAKEWPARAM(action, changed), 0);
+}
+
+std::vector<const Control*> Form::AccessibleControls() const {
+    std::vector<const Control*> shown;
+    for (const Control* c : controls_)
+        if (!c->IsWindowed() && c->Visible() && c->AccessibleRole() != 0) shown.push_back(c);
+    return shown;
+}
+
+std::vector<AccessibleItem> Form::AccessibleItems() const {
+    std::vector<AccessibleItem> items;
+    for (const Control* c : AccessibleControls())
+        items.push_back(AccessibleItem{c->AccessibleRole(), c->AccessibleName(), c->AccessibleValue(), c->BoundsRect()});
+    return items;
+}
+
+void Form::AccessibleItemChanged(const Control& control, DWORD event) {
+    const std::vector<const Control*> shown = AccessibleControls();
+    for (size_t i = 0; i < shown.size(); ++i)
+        if (shown[i] == &control) NotifyItemChanged(hwnd_, event, i);
 }
 
 LRESULT Form::Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -521,6 +558,16 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
                 }
         }
+        break;
+    case WM_CHANGEUISTATE:
+        // The form keeps the state itself and tells its child windows, the
+        // same on every system.
+        ChangeUiState(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_QUERYUISTATE:
+        return uiState_;
+    case WM_GETOBJECT:
+        if (const LRESULT object = AnswerGetObject(hwnd_, wParam, lParam)) return object;
         break;
     case WM_TIMER:
         for (Timer* t : timers_)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/Accessibility.h"
 #include "toolkit/Control.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Layout.h"
@@ -20,7 +21,7 @@ namespace tk {
 
 class Timer;
 
-class Form : public Component {
+class Form : public Component, public AccessibleProvider {
 public:
     explicit Form(std::string layoutFile);
     ~Form() override;
@@ -70,9 +71,26 @@ public:
     // window (nothing for an empty hint).
     void AddHint(WinControl& control);
 
+    // A control of the form took the focus: it gets it back when the form
+    // is activated again (after a dialog, say).
+    void ControlFocused(HWND control) { lastFocus_ = control; }
+
     // Enter and Escape offered to the controls (see Control::DialogKey).
     // Returns true when a control took the key.
     bool PreviewKey(const MSG& message);
+
+    // The keyboard cues (focus rectangles of the controls), as the system's
+    // rule has them: hidden while the user works the window with the mouse,
+    // shown once the keys move around it. WM_CHANGEUISTATE changes them for
+    // the whole form; the controls hear of each change as WM_UPDATEUISTATE.
+    // A form being shown starts with them as the last input says (keys: shown).
+    bool FocusCuesShown() const { return (uiState_ & UISF_HIDEFOCUS) == 0; }
+
+    // A screen reader sees the visible window-less controls that have a role
+    // (labels, progress bars) as the items of the form's client area.
+    std::vector<AccessibleItem> AccessibleItems() const override;
+    // Tells listening screen readers that the control's name or value changed.
+    void AccessibleItemChanged(const Control& control, DWORD event);
 
     NotifyEvent OnCreate, OnDestroy, OnShow;
     CloseQueryEvent OnCloseQuery;
@@ -140,6 +158,8 @@ private:
     bool RouteMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void FocusFirstControl();
     void CloseModal();
+    void ChangeUiState(WORD action, WORD flags);
+    std::vector<const Control*> AccessibleControls() const;
 
     std::string layoutFile_;
     HWND hwnd_ = nullptr;  // ours: destroyed in the destructor
@@ -165,6 +185,7 @@ private:
     GraphicControl* pressed_ = nullptr;       // graphic control a left press landed on
     HWND lastFocus_ = nullptr;                // focus to give back on activation
     HWND hints_ = nullptr;                    // tooltip window; owned by hwnd_, destroyed with it
+    WORD uiState_ = UISF_HIDEFOCUS | UISF_HIDEACCEL;  // the keyboard cues hidden
 };
 
 }  // namespace tk

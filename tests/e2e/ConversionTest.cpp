@@ -295,6 +295,116 @@ TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
     EXPECT_TRUE(program.WaitForExit());
 }
 
+// ---- The same with the keyboard alone -------------------------------------------
+
+// The window that holds the keyboard focus in the program's UI thread.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+std::string ClassOf(HWND window) {
+    char cls[64] = "";
+    ::GetClassNameA(window, cls, sizeof cls);
+    return cls;
+}
+
+// A key pressed and released where the focus is, as the keyboard delivers it.
+void Press(HWND window, WORD key) {
+    HWND focus = FocusOf(window);
+    if (!focus) focus = window;
+    ::PostMessageA(focus, WM_KEYDOWN, key, 1);
+    ::PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+    ::Sleep(150);
+}
+
+// Tab until the focus is on the control with this text (an image button's
+// name); false if a whole round of the window does not find it.
+bool TabTo(HWND window, const std::string& text) {
+    for (int presses = 0; presses < 30; ++presses) {
+        if (RunningProgram::Text(FocusOf(window)) == text) return true;
+        Press(window, VK_TAB);
+    }
+    return RunningProgram::Text(FocusOf(window)) == text;
+}
+
+// Adds one file through the Open dialog: Enter on Add, its full path typed
+// into the file name field, Enter.
+void AddByKeys(HWND main, DWORD pid, const std::string& path, int rowsAfter) {
+    ASSERT_TRUE(TabTo(main, "Add GVI files to list")) << "focus on \"" << RunningProgram::Text(FocusOf(main)) << "\"";
+    Press(main, VK_RETURN);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(pid, "#32770")) != nullptr; }, 15000));
+    ::Sleep(500);
+    // The dialog opens with the focus in its file name field; Tab finds it otherwise.
+    for (int presses = 0; presses < 15 && ClassOf(FocusOf(dialog)) != "Edit"; ++presses) Press(dialog, VK_TAB);
+    HWND name = FocusOf(dialog);
+    ASSERT_EQ(ClassOf(name), "Edit") << DescribeChildren(dialog);
+    Type(name, path);
+    ::Sleep(300);
+    Press(dialog, VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return ListRows(main) == rowsAfter; }, 15000)) << "rows: " << ListRows(main);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000));
+    ::Sleep(500);
+}
+
+TEST(Conversion, AKeyboardUserConvertsClipsWithoutTheMouse) {
+    const std::string clips = Environment("QUENDRIX_E2E_CLIPS");
+    const std::string out = Environment("QUENDRIX_E2E_KEYS_OUT");  // ends with a backslash
+    if (clips.empty() || out.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+
+    RunningProgram program(ReturningUsersFolder("keyboard", out));
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    const DWORD pid = ProcessOf(main);
+    ::SetForegroundWindow(main);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(main) != nullptr; }, 5000)) << "the main window has no focus";
+
+    // Two clips, each through the Open dialog.
+    AddByKeys(main, pid, clips + "holiday in rome.mp4", 1);
+    if (HasFatalFailure()) return;
+    AddByKeys(main, pid, clips + "clip3.mp4", 2);
+    if (HasFatalFailure()) return;
+
+    // Enter on Help: the menu opens below the button; Escape closes it.
+    ASSERT_TRUE(TabTo(main, "Help"));
+    HWND help = FocusOf(main);
+    Press(main, VK_RETURN);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindProcessWindow(pid, "#32768")) != nullptr; }, 5000));
+    RECT place, button;
+    ::GetWindowRect(menu, &place);
+    ::GetWindowRect(help, &button);
+    EXPECT_EQ(place.left, button.left);
+    EXPECT_EQ(place.top, button.bottom);
+    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_TRUE(WaitUntil([&] { return FindProcessWindow(pid, "#32768") == nullptr; }, 5000));
+    ::Sleep(300);
+
+    // Start.
+    ASSERT_TRUE(TabTo(main, "Start Converting"));
+    Press(main, VK_RETURN);
+    HWND progress = program.WaitForVisible(kProgress, 15000);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(main));
+
+    // Enter on the final box.
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(pid, "#32770")) != nullptr; }, 180000));
+    ::Sleep(300);
+    char text[256] = "";
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Done.");
+    Press(box, VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    EXPECT_EQ(ListRows(main), 0);
+
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit());
+}
+
 // The program is ended from outside during a file: its tool ends with it
 // (within a second) instead of writing on into the output folder.
 TEST(Conversion, TheToolNeverOutlivesTheProgram) {

@@ -10,8 +10,8 @@ source "$root/tools/media.sh"
 
 work="$build/tests/e2e/conversion"
 rm -rf "$work"
-mkdir -p "$work/clips" "$work/out folder [1]" "$work/shots" "$work/short clips" "$work/shared out" \
-    "$work/long clips" "$work/kill out" "$work/orphan out"
+mkdir -p "$work/clips" "$work/out folder [1]" "$work/keyboard out" "$work/shots" "$work/short clips" \
+    "$work/shared out" "$work/long clips" "$work/kill out" "$work/orphan out"
 seconds=6
 make_clip "$seconds" "$work/clips/holiday in rome.mp4"
 make_clip "$seconds" "$work/clips/Birthday.MP4"
@@ -29,6 +29,7 @@ make_clip "$short_seconds" "$work/long clips/short.mp4"
 
 export QUENDRIX_E2E_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_E2E_OUT="$(winpath "$work/out folder [1]/")"
+export QUENDRIX_E2E_KEYS_OUT="$(winpath "$work/keyboard out/")"
 export QUENDRIX_E2E_SHOTS="$(winpath "$work/shots/")"
 export QUENDRIX_E2E_SHORT_CLIPS="$(winpath "$work/short clips/")"
 export QUENDRIX_E2E_SHORT_COUNT="$short_count"
@@ -47,6 +48,10 @@ echo "screenshots: $work/shots/"
 for name in "holiday in rome.AVI" "Birthday.AVI" "clip3.AVI"; do
     check_avi "$work/out folder [1]/$name" "$seconds"
 done
+# The same batch run with the keyboard alone.
+for name in "holiday in rome.AVI" "clip3.AVI"; do
+    check_avi "$work/keyboard out/$name" "$seconds"
+done
 # Both copies' outputs: each clip twice, the second under a "[1]" name.
 for i in $(seq "$short_count"); do
     check_avi "$work/shared out/short$i.AVI" "$short_seconds"
@@ -59,7 +64,7 @@ check "kill out" "files" "short.AVI" "$(ls "$work/kill out")"
 # The program ended mid-file: no output of a finished look appears later.
 sleep 2
 check "orphan out" "AVI files" "0" "$(find "$work/orphan out" -type f -iname '*.AVI' ! -iname '*temp_2953.avi' | wc -l)"
-for folder in "out folder [1]" "shared out" "kill out"; do
+for folder in "out folder [1]" "keyboard out" "shared out" "kill out"; do
     check "$folder" "files under a temporary name" "0" "$(find "$work/$folder" -iname '*temp_2953.avi' | wc -l)"
 done
 exit $status

@@ -959,4 +959,77 @@ TEST_F(ImageButtonTest, OverlaysAreDrawnOverThePicture) {
     EXPECT_TRUE(errors_.Errors().empty());
 }
 
+int DifferingPixels(const tk::Bitmap& a, const tk::Bitmap& b) {
+    int differ = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x) differ += a.Pixel(x, y) != b.Pixel(x, y);
+    return differ;
+}
+
+TEST_F(ImageButtonTest, FocusCueShowsOnlyOnceKeysMoveTheFocus) {
+    auto* form = Show<KeysForm>();
+    RecordingButton& first = form->Button("ImageButton1");
+    RecordingButton& b = form->Button("ImageButton2");
+    FlushEvents(200);
+    ASSERT_NE(::GetFocus(), b.Handle());
+    const tk::Bitmap today = Screenshot(b);  // the button as it looks without the focus
+    EXPECT_FALSE(form->FocusCuesShown()) << "a form shown after the mouse starts without cues";
+
+    // Focused by a mouse click, with the cues hidden: the look is today's.
+    LeftClick(b);
+    PointerAway(b);
+    ASSERT_EQ(::GetFocus(), b.Handle());
+    EXPECT_FALSE(b.FocusCueShown());
+    int differ = -1;
+    EXPECT_TRUE(WaitFor([&] { return (differ = DifferingPixels(Screenshot(b), today)) == 0; }, 2000))
+        << differ << " pixels differ from the unfocused button";
+
+    // Tab from the button before it: the cues show, and the button draws one.
+    first.SetFocus();
+    FlushEvents();
+    Key(first.Handle(), WM_KEYDOWN, VK_TAB);
+    Key(first.Handle(), WM_KEYUP, VK_TAB);
+    ASSERT_EQ(::GetFocus(), b.Handle()) << "Tab moves to the next button";
+    EXPECT_TRUE(form->FocusCuesShown());
+    EXPECT_TRUE(b.FocusCueShown());
+    EXPECT_TRUE(WaitFor([&] { return DifferingPixels(Screenshot(b), today) > 0; }, 2000)) << "no cue drawn";
+    // The cue lies inside the shape, and the shape is still the picture's.
+    const tk::Bitmap cued = Screenshot(b);
+    auto region = WindowRegion(b);
+    ASSERT_TRUE(region);
+    int outside = 0;
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x)
+            if (cued.Pixel(x, y) != today.Pixel(x, y) && !::PtInRegion(region->Get(), x, y)) ++outside;
+    EXPECT_EQ(outside, 0) << "cue pixels outside the button's shape";
+    ExpectShape(b, b.NoneBitmap(), kMagenta, "with the cue");
+
+    // The cue moves on with the focus.
+    Key(b.Handle(), WM_KEYDOWN, VK_TAB);
+    ASSERT_NE(::GetFocus(), b.Handle());
+    EXPECT_TRUE(WaitFor([&] { return DifferingPixels(Screenshot(b), today) == 0; }, 2000));
+
+    // Hidden again by the system's rule: today's look with the focus back.
+    b.SetFocus();
+    FlushEvents();
+    EXPECT_TRUE(WaitFor([&] { return DifferingPixels(Screenshot(b), today) > 0; }, 2000));
+    ::SendMessageA(form->Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    EXPECT_FALSE(b.FocusCueShown());
+    EXPECT_TRUE(WaitFor([&] { return DifferingPixels(Screenshot(b), today) == 0; }, 2000));
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+TEST_F(ImageButtonTest, FocusCueStaysInsideEveryButtonSize) {
+    // The cue of a title button, an Add button and a Start button stays
+    // clear of their rounded corners.
+    for (const SIZE size : {SIZE{17, 11}, SIZE{70, 25}, SIZE{65, 57}}) {
+        const RECT cue = FocusCueRect(size.cx, size.cy);
+        EXPECT_GE(cue.left, 2);
+        EXPECT_GE(cue.top, 2);
+        EXPECT_LE(cue.right, size.cx - 2);
+        EXPECT_LE(cue.bottom, size.cy - 2);
+        EXPECT_GE(cue.bottom - cue.top, 5) << "a visible rectangle";
+    }
+}
+
 }  // namespace

@@ -1,0 +1,260 @@
+// The program's windows as a screen reader and a keyboard user meet them:
+// what the system's accessibility interface (AccessibleObjectFromWindow)
+// reports for every image button and for the progress window's labels and
+// bars, a button pressed through it, and the Help menu opened by a key.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/ProgramWindows.h"
+#include "conversion/Unit2.h"
+#include "dialogs/AboutUnit.h"
+#include "support/TestSupport.h"
+#include "toolkit/Application.h"
+
+namespace {
+
+using namespace testing_support;
+
+// An IAccessible reference that releases itself.
+class Accessible {
+public:
+    explicit Accessible(HWND window) {
+        void* object = nullptr;
+        result_ = ::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), &object);
+        if (SUCCEEDED(result_)) object_ = static_cast<IAccessible*>(object);
+    }
+    ~Accessible() {
+        if (object_) object_->Release();
+    }
+    Accessible(const Accessible&) = delete;
+    Accessible& operator=(const Accessible&) = delete;
+
+    explicit operator bool() const { return object_ != nullptr; }
+    HRESULT Result() const { return result_; }
+    IAccessible* operator->() const { return object_; }
+
+    static VARIANT Child(LONG id) {
+        VARIANT v;
+        ::VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    }
+    std::string Name(LONG child = CHILDID_SELF) const { return Text(object_->get_accName(Child(child), &text_), child); }
+    std::string Value(LONG child = CHILDID_SELF) const {
+        return Text(object_->get_accValue(Child(child), &text_), child);
+    }
+    std::string DefaultAction() const { return Text(object_->get_accDefaultAction(Child(CHILDID_SELF), &text_), 0); }
+    LONG Role(LONG child = CHILDID_SELF) const {
+        VARIANT role;
+        ::VariantInit(&role);
+        if (FAILED(object_->get_accRole(Child(child), &role)) || role.vt != VT_I4) return -1;
+        return role.lVal;
+    }
+    LONG State() const {
+        VARIANT state;
+        ::VariantInit(&state);
+        if (FAILED(object_->get_accState(Child(CHILDID_SELF), &state)) || state.vt != VT_I4) return -1;
+        return state.lVal;
+    }
+    LONG ChildCount() const {
+        LONG count = -1;
+        object_->get_accChildCount(&count);
+        return count;
+    }
+
+private:
+    // The BSTR the call gave, as ANSI text (empty when there was none).
+    std::string Text(HRESULT, LONG) const {
+        std::string text;
+        if (text_) {
+            const int length = ::WideCharToMultiByte(CP_ACP, 0, text_, static_cast<int>(::SysStringLen(text_)), nullptr,
+                                                     0, nullptr, nullptr);
+            text.resize(static_cast<size_t>(length));
+            ::WideCharToMultiByte(CP_ACP, 0, text_, static_cast<int>(::SysStringLen(text_)), text.data(), length,
+                                  nullptr, nullptr);
+            ::SysFreeString(text_);
+            text_ = nullptr;
+        }
+        return text;
+    }
+
+    IAccessible* object_ = nullptr;
+    HRESULT result_ = E_FAIL;
+    mutable BSTR text_ = nullptr;
+};
+
+std::string WindowText(HWND window) {
+    char text[256] = "";
+    ::GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+using AccessibilityTest = ProgramWindowsTest;
+
+struct ButtonCase {
+    bool progress;  // on the progress window, else the main window
+    const char* button;
+    const char* name;
+};
+
+const ButtonCase kButtonCases[] = {
+    {false, "ImageButton8", "Minimize"},
+    {false, "ImageButton9", "Close"},
+    {false, "ImageButton1", "Start Converting"},
+    {false, "ImageButton6", "Help"},
+    {false, "ImageButton7", "Exit"},
+    {false, "ImageButton2", "Add GVI files to list"},
+    {false, "ImageButton3", "Remove the selected file from list"},
+    {false, "ImageButton4", "Remove all files from list"},
+    {false, "ImageButton5", "Play the selected file"},
+    {false, "ImageButton10", "Select Output Folder"},
+    {true, "ImageButton9", "Close"},
+};
+
+TEST_F(AccessibilityTest, EveryImageButtonIsANamedPushButton) {
+    Form2->Show();
+    FlushEvents();
+    for (const ButtonCase& c : kButtonCases) {
+        SCOPED_TRACE(std::string(c.progress ? "progress window " : "main window ") + c.button);
+        tk::Form& form = c.progress ? static_cast<tk::Form&>(*Form2) : *Form1;
+        auto* button = dynamic_cast<TImageButton*>(form.FindComponent(c.button));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(WindowText(button->Handle()), c.name);
+        Accessible object(button->Handle());
+        ASSERT_TRUE(object) << "AccessibleObjectFromWindow: 0x" << std::hex << object.Result();
+        EXPECT_EQ(object.Name(), c.name);
+        EXPECT_EQ(object.Role(), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(object.DefaultAction(), "Press");
+        EXPECT_TRUE(object.State() & STATE_SYSTEM_FOCUSABLE);
+    }
+    // Every image button of both windows is in the table.
+    size_t buttons = 0;
+    for (tk::Form* form : {static_cast<tk::Form*>(Form1), static_cast<tk::Form*>(Form2)})
+        for (tk::Control* c : form->Controls()) buttons += dynamic_cast<TImageButton*>(c) != nullptr;
+    EXPECT_EQ(buttons, std::size(kButtonCases));
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+TEST_F(AccessibilityTest, AScreenReaderPressesAButton) {
+    Form1->ListView1->AddItem("C:\\a.mp4", {"1.00"});
+    Form1->ListView1->AddItem("C:\\b.mp4", {"1.00"});
+    {
+        Accessible clear(Form1->ImageButton4->Handle());
+        ASSERT_TRUE(clear);
+        EXPECT_EQ(clear->accDoDefaultAction(Accessible::Child(CHILDID_SELF)), S_OK);
+    }
+    EXPECT_TRUE(WaitFor([] { return Form1->ListView1->Count() == 0; }, 2000));
+    EXPECT_EQ(Form1->Label1->Caption(), "Added 0 file(s).");
+
+    // A disabled button cannot be pressed.
+    Form1->ImageButton4->SetEnabled(false);
+    Accessible disabled(Form1->ImageButton4->Handle());
+    ASSERT_TRUE(disabled);
+    EXPECT_NE(disabled->accDoDefaultAction(Accessible::Child(CHILDID_SELF)), S_OK);
+    EXPECT_TRUE(disabled.State() & STATE_SYSTEM_UNAVAILABLE);
+    Form1->ImageButton4->SetEnabled(true);
+}
+
+struct Item {
+    LONG role;
+    std::string name;
+    std::string value;
+    bool operator==(const Item& o) const { return role == o.role && name == o.name && value == o.value; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Item& item) {
+    return out << "{role " << item.role << ", \"" << item.name << "\", \"" << item.value << "\"}";
+}
+
+// The simple children of a window's client object: those with a role of
+// their own that is neither a window nor a client area.
+std::vector<Item> Items(const Accessible& object) {
+    std::vector<Item> items;
+    const LONG count = object.ChildCount();
+    for (LONG id = 1; id <= count; ++id) {
+        const LONG role = object.Role(id);
+        if (role == ROLE_SYSTEM_STATICTEXT || role == ROLE_SYSTEM_PROGRESSBAR)
+            items.push_back(Item{role, object.Name(id), object.Value(id)});
+    }
+    return items;
+}
+
+TEST_F(AccessibilityTest, TheProgressWindowReadsItsLabelsAndBars) {
+    Accessible progress(Form2->Handle());
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(Items(progress), (std::vector<Item>{
+                                   {ROLE_SYSTEM_PROGRESSBAR, "Current file progress", "0%"},
+                                   {ROLE_SYSTEM_PROGRESSBAR, "Total progress", "0%"},
+                                   {ROLE_SYSTEM_STATICTEXT, "Current Operation:", ""},
+                                   {ROLE_SYSTEM_STATICTEXT, "Total Progress:", ""},
+                                   {ROLE_SYSTEM_STATICTEXT, "0%", ""},
+                                   {ROLE_SYSTEM_STATICTEXT, "0%", ""},
+                               }));
+    // The child windows follow the items: the title button.
+    EXPECT_EQ(progress.ChildCount(), 7);
+
+    // As a file converts, the texts change and are read anew.
+    Form2->Label1->SetCaption("Convert file \"clip.mp4\":");
+    Form2->Label3->SetCaption("42%");
+    Form2->Image6->SetAccessibleValue("42%");
+    const std::vector<Item> items = Items(progress);
+    ASSERT_EQ(items.size(), 6u);
+    EXPECT_EQ(items[0], (Item{ROLE_SYSTEM_PROGRESSBAR, "Current file progress", "42%"}));
+    EXPECT_EQ(items[2].name, "Convert file \"clip.mp4\":");
+    EXPECT_EQ(items[4].name, "42%");
+
+    // The main window's labels too.
+    Accessible main(Form1->Handle());
+    ASSERT_TRUE(main);
+    const std::vector<Item> labels = Items(main);
+    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, "Added 0 file(s).", ""}),
+              labels.end());
+    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, "Output Folder:", ""}),
+              labels.end());
+}
+
+TEST_F(AccessibilityTest, EnterOnHelpOpensTheMenuBelowTheButtonAndEscapeClosesIt) {
+    ::SetForegroundWindow(Form1->Handle());
+    Form1->ImageButton6->SetFocus();
+    FlushEvents();
+    ASSERT_EQ(::GetFocus(), Form1->ImageButton6->Handle());
+    ::SetCursorPos(5, 5);  // nowhere near the button
+    POINT below{0, Form1->ImageButton6->Height()};
+    ::ClientToScreen(Form1->ImageButton6->Handle(), &below);
+    {
+        MenuChooser user(-1);  // Escape
+        ::PostMessageA(Form1->ImageButton6->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+        FlushEvents(300);
+        ASSERT_TRUE(user.Shown());
+        EXPECT_EQ(user.Place().left, below.x);
+        EXPECT_EQ(user.Place().top, below.y);
+    }
+    // Escape closed it; nothing was chosen, and the keys go on from the button.
+    FlushEvents(200);
+    EXPECT_FALSE(AboutForm->Visible());
+    EXPECT_EQ(::GetFocus(), Form1->ImageButton6->Handle());
+
+    // Clicked with the mouse, it still opens at the pointer.
+    ::SetCursorPos(300, 200);
+    {
+        MenuChooser user(-1);
+        ::PostMessageA(Form1->ImageButton6->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
+        ::PostMessageA(Form1->ImageButton6->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+        FlushEvents(300);
+        ASSERT_TRUE(user.Shown());
+        EXPECT_EQ(user.Place().left, 300);
+        EXPECT_EQ(user.Place().top, 200);
+    }
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+}  // namespace
