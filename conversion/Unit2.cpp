@@ -331,14 +331,14 @@ void TForm2::FinishBatch() {
 void TForm2::ShowFilePercent(int percent) {
     const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image6);
-    Image6->SetAccessibleValue(text);
+    Image6->SetAccessibleValue(tk::Widen(text));
     Label3->SetCaption(text);
 }
 
 void TForm2::ShowTotalPercent(int percent) {
     const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image7);
-    Image7->SetAccessibleValue(text);
+    Image7->SetAccessibleValue(tk::Widen(text));
     Label4->SetCaption(text);
 }
 

@@ -152,7 +152,7 @@ void TImageButton::Load(const tk::LayoutNode& node) {
     modalResult_ = tk::LayoutInt(node, "modalResult", modalResult_);
     cancel_ = tk::LayoutBool(node, "cancel", cancel_);
     default_ = tk::LayoutBool(node, "default", default_);
-    if (accessibleName_.empty()) accessibleName_ = tk::AccessibleNameFromHint(hint_);
+    if (accessibleName_.empty()) accessibleName_ = tk::Widen(tk::AccessibleNameFromHint(hint_));
 }
 
 void TImageButton::AttachEvent(const std::string& event, const tk::AnyHandler& handler) {
@@ -169,7 +169,7 @@ void TImageButton::AttachEvent(const std::string& event, const tk::AnyHandler& h
 void TImageButton::Realize() {
     if (Handle()) return;
     // The window text is never drawn: it names the button to screen readers.
-    CreateHandle(WindowClass(), 0, 0, accessibleName_);
+    CreateHandle(WindowClass(), 0, 0, tk::Narrow(accessibleName_));
     tk::RegisterAccessible(Handle(), this);
     Owner()->AddHint(*this);
 }

@@ -109,9 +109,9 @@ public:
     bool FocusCueShown() const;
 
     LONG AccessibleRole() const override;  // a push button
-    std::string AccessibleName() const override { return accessibleName_; }
-    std::string AccessibleValue() const override { return {}; }
-    std::string AccessibleDefaultAction() const override { return "Press"; }
+    std::wstring AccessibleName() const override { return accessibleName_; }
+    std::wstring AccessibleValue() const override { return {}; }
+    std::wstring AccessibleDefaultAction() const override { return L"Press"; }
     bool DoAccessibleDefaultAction() override;
 
     bool IsEnabled() const { return isEnabled_; }

@@ -26,15 +26,12 @@ AccessibleProvider* ProviderOf(HWND window) {
     return it == Providers().end() ? nullptr : it->second;
 }
 
-// A BSTR of an ANSI text; S_FALSE with no string for an empty one.
-HRESULT ToBstr(const std::string& text, BSTR* out) {
+// A BSTR of a text; S_FALSE with no string for an empty one.
+HRESULT ToBstr(const std::wstring& text, BSTR* out) {
     *out = nullptr;
     if (text.empty()) return S_FALSE;
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    *out = ::SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (!*out) return E_OUTOFMEMORY;
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), *out, length);
-    return S_OK;
+    *out = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 // The client area of a window with a provider. Child 0 is the window itself,

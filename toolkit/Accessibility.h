@@ -20,8 +20,8 @@ namespace tk {
 // A window-less part of a window, as a simple child of its client object.
 struct AccessibleItem {
     LONG role = 0;  // ROLE_SYSTEM_...
-    std::string name;
-    std::string value;
+    std::wstring name;
+    std::wstring value;
     RECT bounds{};  // in the window's client coordinates
 };
 
@@ -30,11 +30,12 @@ public:
     virtual ~AccessibleProvider() = default;
     // 0: the system's proxy answers.
     virtual LONG AccessibleRole() const { return 0; }
-    // Empty: the system's proxy answers (from the window text).
-    virtual std::string AccessibleName() const { return {}; }
-    virtual std::string AccessibleValue() const { return {}; }
+    // Empty: the system's proxy answers (from the window text). Wide: a
+    // label may show a file name outside the ANSI code page.
+    virtual std::wstring AccessibleName() const { return {}; }
+    virtual std::wstring AccessibleValue() const { return {}; }
     // Empty: the window has no default action.
-    virtual std::string AccessibleDefaultAction() const { return {}; }
+    virtual std::wstring AccessibleDefaultAction() const { return {}; }
     // Runs the default action; false when there is none.
     virtual bool DoAccessibleDefaultAction() { return false; }
     virtual std::vector<AccessibleItem> AccessibleItems() const { return {}; }

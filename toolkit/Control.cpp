@@ -53,8 +53,8 @@ void Control::Load(const LayoutNode& node) {
     tabOrder_ = LayoutInt(node, "tabOrder", tabOrder_);
     const std::string role = LayoutText(node, "accessibleRole");
     if (!role.empty()) accessibleRole_ = AccessibleRoleNamed(role);
-    accessibleName_ = LayoutText(node, "accessibleName", accessibleName_);
-    accessibleValue_ = LayoutText(node, "accessibleValue", accessibleValue_);
+    accessibleName_ = Widen(LayoutText(node, "accessibleName", Narrow(accessibleName_)));
+    accessibleValue_ = Widen(LayoutText(node, "accessibleValue", Narrow(accessibleValue_)));
     const std::string cursor = LayoutText(node, "cursor");
     if (cursor == "handPoint") cursor_ = ::LoadCursor(nullptr, IDC_HAND);
     else if (!cursor.empty()) throw Error(Format("Unknown cursor %s", cursor.c_str()));
@@ -87,7 +87,7 @@ void Control::SetVisible(bool visible) {
 
 void Control::SetEnabled(bool enabled) { enabled_ = enabled; }
 
-void Control::SetAccessibleValue(const std::string& value) {
+void Control::SetAccessibleValue(const std::wstring& value) {
     if (value == accessibleValue_) return;
     accessibleValue_ = value;
     if (Owner()) Owner()->AccessibleItemChanged(*this, EVENT_OBJECT_VALUECHANGE);

@@ -81,10 +81,10 @@ public:
     // value. The layout may give all three ("accessibleRole",
     // "accessibleName", "accessibleValue").
     virtual LONG AccessibleRole() const { return accessibleRole_; }
-    virtual std::string AccessibleName() const { return accessibleName_; }
-    virtual std::string AccessibleValue() const { return accessibleValue_; }
+    virtual std::wstring AccessibleName() const { return accessibleName_; }
+    virtual std::wstring AccessibleValue() const { return accessibleValue_; }
     // Tells the form's listeners of the new value.
-    void SetAccessibleValue(const std::string& value);
+    void SetAccessibleValue(const std::wstring& value);
 
     // A notification that one control sends to all controls of its form
     // (Form::Broadcast). A non-zero result stops the broadcast.
@@ -107,8 +107,8 @@ protected:
     int tabOrder_ = -1;
     std::string hint_;
     LONG accessibleRole_ = 0;
-    std::string accessibleName_;
-    std::string accessibleValue_;
+    std::wstring accessibleName_;
+    std::wstring accessibleValue_;
     HCURSOR cursor_ = nullptr;  // shared system cursor; nullptr: the arrow
 };
 

@@ -28,7 +28,7 @@ public:
     void Realize() override;
     const FontSpec& Font() const { return font_; }
     // A screen reader reads the caption as static text.
-    std::string AccessibleName() const override { return Caption(); }
+    std::wstring AccessibleName() const override { return caption_; }
 
 private:
     void FitToText();

@@ -18,6 +18,7 @@
 #include "dialogs/AboutUnit.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -48,11 +49,9 @@ public:
         v.lVal = id;
         return v;
     }
-    std::string Name(LONG child = CHILDID_SELF) const { return Text(object_->get_accName(Child(child), &text_), child); }
-    std::string Value(LONG child = CHILDID_SELF) const {
-        return Text(object_->get_accValue(Child(child), &text_), child);
-    }
-    std::string DefaultAction() const { return Text(object_->get_accDefaultAction(Child(CHILDID_SELF), &text_), 0); }
+    std::wstring Name(LONG child = CHILDID_SELF) const { return Text(object_->get_accName(Child(child), &text_)); }
+    std::wstring Value(LONG child = CHILDID_SELF) const { return Text(object_->get_accValue(Child(child), &text_)); }
+    std::wstring DefaultAction() const { return Text(object_->get_accDefaultAction(Child(CHILDID_SELF), &text_)); }
     LONG Role(LONG child = CHILDID_SELF) const {
         VARIANT role;
         ::VariantInit(&role);
@@ -72,15 +71,11 @@ public:
     }
 
 private:
-    // The BSTR the call gave, as ANSI text (empty when there was none).
-    std::string Text(HRESULT, LONG) const {
-        std::string text;
+    // The BSTR the call gave (empty when there was none).
+    std::wstring Text(HRESULT) const {
+        std::wstring text;
         if (text_) {
-            const int length = ::WideCharToMultiByte(CP_ACP, 0, text_, static_cast<int>(::SysStringLen(text_)), nullptr,
-                                                     0, nullptr, nullptr);
-            text.resize(static_cast<size_t>(length));
-            ::WideCharToMultiByte(CP_ACP, 0, text_, static_cast<int>(::SysStringLen(text_)), text.data(), length,
-                                  nullptr, nullptr);
+            text.assign(text_, ::SysStringLen(text_));
             ::SysFreeString(text_);
             text_ = nullptr;
         }
@@ -131,9 +126,9 @@ TEST_F(AccessibilityTest, EveryImageButtonIsANamedPushButton) {
         EXPECT_EQ(WindowText(button->Handle()), c.name);
         Accessible object(button->Handle());
         ASSERT_TRUE(object) << "AccessibleObjectFromWindow: 0x" << std::hex << object.Result();
-        EXPECT_EQ(object.Name(), c.name);
+        EXPECT_EQ(object.Name(), tk::Widen(c.name));
         EXPECT_EQ(object.Role(), ROLE_SYSTEM_PUSHBUTTON);
-        EXPECT_EQ(object.DefaultAction(), "Press");
+        EXPECT_EQ(object.DefaultAction(), L"Press");
         EXPECT_TRUE(object.State() & STATE_SYSTEM_FOCUSABLE);
     }
     // Every image button of both windows is in the table.
@@ -166,13 +161,13 @@ TEST_F(AccessibilityTest, AScreenReaderPressesAButton) {
 
 struct Item {
     LONG role;
-    std::string name;
-    std::string value;
+    std::wstring name;
+    std::wstring value;
     bool operator==(const Item& o) const { return role == o.role && name == o.name && value == o.value; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Item& item) {
-    return out << "{role " << item.role << ", \"" << item.name << "\", \"" << item.value << "\"}";
+    return out << "{role " << item.role << ", \"" << tk::Narrow(item.name) << "\", \"" << tk::Narrow(item.value) << "\"}";
 }
 
 // The simple children of a window's client object: those with a role of
@@ -192,33 +187,34 @@ TEST_F(AccessibilityTest, TheProgressWindowReadsItsLabelsAndBars) {
     Accessible progress(Form2->Handle());
     ASSERT_TRUE(progress);
     EXPECT_EQ(Items(progress), (std::vector<Item>{
-                                   {ROLE_SYSTEM_PROGRESSBAR, "Current file progress", "0%"},
-                                   {ROLE_SYSTEM_PROGRESSBAR, "Total progress", "0%"},
-                                   {ROLE_SYSTEM_STATICTEXT, "Current Operation:", ""},
-                                   {ROLE_SYSTEM_STATICTEXT, "Total Progress:", ""},
-                                   {ROLE_SYSTEM_STATICTEXT, "0%", ""},
-                                   {ROLE_SYSTEM_STATICTEXT, "0%", ""},
+                                   {ROLE_SYSTEM_PROGRESSBAR, L"Current file progress", L"0%"},
+                                   {ROLE_SYSTEM_PROGRESSBAR, L"Total progress", L"0%"},
+                                   {ROLE_SYSTEM_STATICTEXT, L"Current Operation:", L""},
+                                   {ROLE_SYSTEM_STATICTEXT, L"Total Progress:", L""},
+                                   {ROLE_SYSTEM_STATICTEXT, L"0%", L""},
+                                   {ROLE_SYSTEM_STATICTEXT, L"0%", L""},
                                }));
     // The child windows follow the items: the title button.
     EXPECT_EQ(progress.ChildCount(), 7);
 
-    // As a file converts, the texts change and are read anew.
-    Form2->Label1->SetCaption("Convert file \"clip.mp4\":");
+    // As a file converts, the texts change and are read anew, a file name
+    // outside the ANSI code page as it is shown.
+    Form2->Label1->SetCaption(L"Convert file \"\u00dcn\u00efc\u00f8d\u00e9 \u65e5\u672c\u8a9e clip.mp4\":");
     Form2->Label3->SetCaption("42%");
-    Form2->Image6->SetAccessibleValue("42%");
+    Form2->Image6->SetAccessibleValue(L"42%");
     const std::vector<Item> items = Items(progress);
     ASSERT_EQ(items.size(), 6u);
-    EXPECT_EQ(items[0], (Item{ROLE_SYSTEM_PROGRESSBAR, "Current file progress", "42%"}));
-    EXPECT_EQ(items[2].name, "Convert file \"clip.mp4\":");
-    EXPECT_EQ(items[4].name, "42%");
+    EXPECT_EQ(items[0], (Item{ROLE_SYSTEM_PROGRESSBAR, L"Current file progress", L"42%"}));
+    EXPECT_EQ(items[2].name, L"Convert file \"\u00dcn\u00efc\u00f8d\u00e9 \u65e5\u672c\u8a9e clip.mp4\":");
+    EXPECT_EQ(items[4].name, L"42%");
 
     // The main window's labels too.
     Accessible main(Form1->Handle());
     ASSERT_TRUE(main);
     const std::vector<Item> labels = Items(main);
-    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, "Added 0 file(s).", ""}),
+    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, L"Added 0 file(s).", L""}),
               labels.end());
-    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, "Output Folder:", ""}),
+    EXPECT_NE(std::find(labels.begin(), labels.end(), Item{ROLE_SYSTEM_STATICTEXT, L"Output Folder:", L""}),
               labels.end());
 }
 
