@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstdlib>
 #include <string>
@@ -350,6 +351,53 @@ void AddByKeys(HWND main, DWORD pid, const std::string& path, int rowsAfter) {
     ::Sleep(500);
 }
 
+// What a screen reader in another process hears of a window's client area
+// (AccessibleObjectFromWindow): its name and role, and the names, roles and
+// values of its simple children.
+struct Heard {
+    struct Part {
+        LONG role = -1;
+        std::wstring name, value;
+    };
+    HRESULT result = E_FAIL;
+    Part self;
+    std::vector<Part> children;
+};
+
+Heard Hear(HWND window) {
+    Heard heard;
+    void* object = nullptr;
+    heard.result = ::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), &object);
+    if (FAILED(heard.result)) return heard;
+    IAccessible* accessible = static_cast<IAccessible*>(object);
+    const auto part = [&](LONG id) {
+        VARIANT child;
+        ::VariantInit(&child);
+        child.vt = VT_I4;
+        child.lVal = id;
+        Heard::Part p;
+        VARIANT role;
+        ::VariantInit(&role);
+        if (SUCCEEDED(accessible->get_accRole(child, &role)) && role.vt == VT_I4) p.role = role.lVal;
+        ::VariantClear(&role);
+        for (auto [get, text] : {std::pair{&IAccessible::get_accName, &p.name}, {&IAccessible::get_accValue, &p.value}}) {
+            BSTR bstr = nullptr;
+            if (SUCCEEDED((accessible->*get)(child, &bstr)) && bstr) text->assign(bstr, ::SysStringLen(bstr));
+            ::SysFreeString(bstr);
+        }
+        return p;
+    };
+    heard.self = part(CHILDID_SELF);
+    LONG count = 0;
+    accessible->get_accChildCount(&count);
+    for (LONG id = 1; id <= count; ++id) {
+        Heard::Part p = part(id);
+        if (p.role == ROLE_SYSTEM_STATICTEXT || p.role == ROLE_SYSTEM_PROGRESSBAR) heard.children.push_back(p);
+    }
+    accessible->Release();
+    return heard;
+}
+
 TEST(Conversion, AKeyboardUserConvertsClipsWithoutTheMouse) {
     const std::string clips = Environment("QUENDRIX_E2E_CLIPS");
     const std::string out = Environment("QUENDRIX_E2E_KEYS_OUT");  // ends with a backslash
@@ -383,12 +431,30 @@ TEST(Conversion, AKeyboardUserConvertsClipsWithoutTheMouse) {
     EXPECT_TRUE(WaitUntil([&] { return FindProcessWindow(pid, "#32768") == nullptr; }, 5000));
     ::Sleep(300);
 
-    // Start.
+    // Start, as a screen reader announces it from its own process.
     ASSERT_TRUE(TabTo(main, "Start Converting"));
+    const Heard start = Hear(FocusOf(main));
+    ASSERT_EQ(start.result, S_OK) << std::hex << start.result;
+    EXPECT_EQ(start.self.name, L"Start Converting");
+    EXPECT_EQ(start.self.role, ROLE_SYSTEM_PUSHBUTTON);
     Press(main, VK_RETURN);
     HWND progress = program.WaitForVisible(kProgress, 15000);
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(::IsWindowVisible(main));
+    // The progress window reads its operation and both bars as percentages.
+    const Heard read = Hear(progress);
+    ASSERT_EQ(read.result, S_OK) << std::hex << read.result;
+    std::vector<std::wstring> bars;
+    bool operation = false;
+    for (const Heard::Part& p : read.children) {
+        if (p.role == ROLE_SYSTEM_PROGRESSBAR) bars.push_back(p.name + L" " + p.value);
+        operation |= p.name.rfind(L"Convert file \"", 0) == 0;
+    }
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_EQ(bars[0].rfind(L"Current file progress ", 0), 0u);
+    EXPECT_EQ(bars[1].rfind(L"Total progress ", 0), 0u);
+    for (const std::wstring& bar : bars) EXPECT_EQ(bar.back(), L'%');
+    EXPECT_TRUE(operation) << "no \"Convert file\" label heard";
 
     // Enter on the final box.
     HWND box = nullptr;
