@@ -101,26 +101,11 @@ public:
         return proxy_ ? proxy_->get_accChild(target.proxyChild, dispatch) : E_FAIL;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-        if (!name) return E_POINTER;
-        *name = nullptr;
-        Target target = Resolve(child);
-        if (target.kind == Target::Item) return ToBstr(target.item.name, name);
-        if (target.kind == Target::Self) {
-            if (AccessibleProvider* provider = ProviderOf(window_); provider && !provider->AccessibleName().empty())
-                return ToBstr(provider->AccessibleName(), name);
-        }
-        return Delegate(target, [&](VARIANT id) { return proxy_->get_accName(id, name); });
+        return Text(child, name, &AccessibleItem::name, &AccessibleProvider::AccessibleName, &IAccessible::get_accName);
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = nullptr;
-        Target target = Resolve(child);
-        if (target.kind == Target::Item) return ToBstr(target.item.value, value);
-        if (target.kind == Target::Self) {
-            if (AccessibleProvider* provider = ProviderOf(window_); provider && !provider->AccessibleValue().empty())
-                return ToBstr(provider->AccessibleValue(), value);
-        }
-        return Delegate(target, [&](VARIANT id) { return proxy_->get_accValue(id, value); });
+        return Text(child, value, &AccessibleItem::value, &AccessibleProvider::AccessibleValue,
+                    &IAccessible::get_accValue);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
         if (!description) return E_POINTER;
@@ -262,6 +247,24 @@ private:
             target.proxyChild.lVal = id - static_cast<LONG>(items.size());
         }
         return target;
+    }
+
+    // A name or value: the item's, the provider's for the window itself, or
+    // else the proxy's.
+    HRESULT Text(const VARIANT& child, BSTR* out, std::wstring AccessibleItem::*itemText,
+                 std::wstring (AccessibleProvider::*ownText)() const,
+                 HRESULT (STDMETHODCALLTYPE IAccessible::*proxyText)(VARIANT, BSTR*)) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        Target target = Resolve(child);
+        if (target.kind == Target::Item) return ToBstr(target.item.*itemText, out);
+        if (target.kind == Target::Self) {
+            if (AccessibleProvider* provider = ProviderOf(window_)) {
+                const std::wstring text = (provider->*ownText)();
+                if (!text.empty()) return ToBstr(text, out);
+            }
+        }
+        return Delegate(target, [&](VARIANT id) { return (proxy_->*proxyText)(id, out); });
     }
 
     template <typename Call>
