@@ -70,65 +70,127 @@ if ! command -v npm >/dev/null; then
     $SUDO apt-get install -y -q --no-install-recommends npm
 fi
 
-# Everything below is made twice: for the 32-bit program (in .deps/), and
-# for the 64-bit build of the same program and tests (in .deps/x86_64/),
-# which is what runs where the machine runs no 32-bit code.
+# Everything below is made twice: for the 64-bit build of the program and its
+# tests (in .deps/x86_64/), which is what runs where the machine runs no
+# 32-bit code, and for the 32-bit program (in .deps/). The 64-bit one comes
+# first, so that the tests' own dependencies are ready soonest.
+#
+# Each is kept once per machine as well, in $cache_root: an entry is a copy of
+# what one build made, named by a digest of its key (the source versions, the
+# compiler and the build lines: what decides a rebuild), with the key and a
+# checksum of every file beside it. A fresh clone on a machine that has built
+# it once copies it from there; an entry whose key or checksums do not match
+# is removed and built anew, never used.
+cache_root=/var/cache/quendrix-ombrelo
+
+cache_entry() {  # cache_entry <name> <key>
+    printf '%s/%s-%s' "$cache_root" "$1" "$(printf '%s\n' "$2" | sha256sum | cut -c1-16)"
+}
+
+# cache_restore <entry> <key> <dest>: copies a sound entry to <dest>.
+cache_restore() {
+    [ -d "$1/files" ] || return 1
+    if [ "$(cat "$1/key" 2>/dev/null)" != "$2" ] \
+        || ! (cd "$1/files" && sha256sum --quiet --strict -c ../SHA256SUMS >/dev/null 2>&1); then
+        log "the machine's cache entry $1 is damaged: building it again"
+        rm -rf "$1"
+        return 1
+    fi
+    rm -rf "$3" && mkdir -p "$3" && cp -a "$1/files/." "$3/"
+}
+
+# cache_store <entry> <key> <built folder>: keeps a copy, written aside and
+# then renamed into place, so that a half-written entry is never found.
+cache_store() {
+    [ -d "$1" ] && return 0
+    mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ] || return 0
+    local tmp="$1.part.$$"
+    rm -rf "$tmp" && mkdir -p "$tmp"
+    cp -a "$3" "$tmp/files"
+    (cd "$tmp/files" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum) >"$tmp/SHA256SUMS"
+    printf '%s\n' "$2" >"$tmp/key"
+    mv -T "$tmp" "$1" 2>/dev/null || rm -rf "$tmp"
+}
+
+# provide <name> <key> <folder> <stamp> <build command...>: makes sure that
+# <folder> holds what the build command makes for this key: as it is when
+# its stamp holds the key, else from the machine's cache, else built (and
+# then kept in the cache).
+provide() {
+    local name=$1 key=$2 dest=$3 stamp=$4 entry started
+    shift 4
+    entry=$(cache_entry "$name" "$key")
+    if [ -d "$dest" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$key" ]; then
+        cache_store "$entry" "$key" "$dest"
+        return
+    fi
+    mkdir -p "$(dirname "$stamp")"
+    rm -f "$stamp"
+    if cache_restore "$entry" "$key" "$dest"; then
+        log "$name: taken from the machine's cache"
+    else
+        rm -rf "$dest"
+        started=$SECONDS
+        "$@"
+        log "$name took $((SECONDS - started)) s"
+        cache_store "$entry" "$key" "$dest"
+    fi
+    printf '%s\n' "$key" >"$stamp"
+}
+
+# The compiler and toolchain file that a cross build depends on.
+toolchain_key() {  # toolchain_key <i686|x86_64>
+    echo "compiler: $("$1-w64-mingw32-gcc-posix" --version | head -n1)"
+    echo "toolchain: $(sha256sum <"$here/cmake/mingw-$1.cmake" | cut -c1-16) $(sha256sum <"$here/cmake/mingw-common.cmake" 2>/dev/null | cut -c1-16)"
+}
 
 # --- the converter (resource 1): FFmpeg with LAME, cross-built from Debian's
-# source packages by tools/build_converter.sh. Its stamp holds the source
+# source packages by tools/build_converter.sh. Its key holds the source
 # versions and the configure lines: a new Debian revision or a changed line
 # builds it again, anything else keeps it.
-# build_converter <.deps folder> <i686|x86_64>
-build_converter() {
-    local converter="$1/converter" stamp="$1/stamps/converter" key started
-    rm -rf "$1/payload"  # the prebuilt tool and threads DLL of earlier versions
-    key=$(bash "$here/tools/build_converter.sh" --arch "$2" key)
-    [ -s "$converter/ffmpeg.exe" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$key" ] && return
+build_converter() {  # build_converter <folder> <i686|x86_64>
     log "cross-building the converter for $2 (FFmpeg with LAME, from Debian's sources): 10 to 20 minutes"
-    mkdir -p "$1/stamps"
-    rm -f "$stamp"
-    started=$SECONDS
-    bash "$here/tools/build_converter.sh" --arch "$2" build "$converter"
-    printf '%s\n' "$key" >"$stamp"
-    log "the converter took $((SECONDS - started)) s"
+    bash "$here/tools/build_converter.sh" --arch "$2" build "$1"
 }
 
 # --- libjpeg-turbo, cross-built from Debian's source package -------------------
-# build_libjpeg <.deps folder> <toolchain file>
-build_libjpeg() {
-    local prefix="$1/libjpeg" stamp="$1/stamps/libjpeg" work="$1/src/libjpeg"
-    [ -f "$stamp" ] && return
-    log "cross-building libjpeg-turbo into $prefix"
-    mkdir -p "$1/stamps"
-    rm -rf "$work" && mkdir -p "$work"
+build_libjpeg() {  # build_libjpeg <prefix> <i686|x86_64>
+    local work
+    work=$(mktemp -d)
+    log "cross-building libjpeg-turbo into $1"
     (cd "$work" && apt-get source -q --download-only libjpeg-turbo >/dev/null \
         && dpkg-source -x ./*.dsc src >/dev/null)
     cmake -S "$work/src" -B "$work/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$2" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$2.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$1" \
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
         -DWITH_JPEG8=ON -Wno-dev >/dev/null
     cmake --build "$work/build" >/dev/null
     cmake --install "$work/build" >/dev/null
     rm -rf "$work"
-    touch "$stamp"
+}
+libjpeg_key() {
+    echo "libjpeg-turbo $(apt-get source --print-uris libjpeg-turbo 2>/dev/null \
+        | sed -nE "s/^'[^']*' libjpeg-turbo_([^ ]*)\.dsc .*/\1/p" | head -n1)"
+    toolchain_key "$1"
 }
 
 # --- GoogleTest, cross-built from the sources Debian's package installs --------
-# build_googletest <.deps folder> <toolchain file>
-build_googletest() {
-    local prefix="$1/googletest" stamp="$1/stamps/googletest" work="$1/src/googletest-build"
-    [ -f "$stamp" ] && return
-    log "cross-building GoogleTest into $prefix"
-    mkdir -p "$1/stamps"
+build_googletest() {  # build_googletest <prefix> <i686|x86_64>
+    local work
+    work=$(mktemp -d)
+    log "cross-building GoogleTest into $1"
     cmake -S /usr/src/googletest -B "$work" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$2" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$2.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$1" \
         -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF -Wno-dev >/dev/null
     cmake --build "$work" >/dev/null
     cmake --install "$work" >/dev/null
     rm -rf "$work"
-    touch "$stamp"
+}
+googletest_key() {
+    echo "googletest $(dpkg-query -W -f='${Version}' googletest)"
+    toolchain_key "$1"
 }
 
 # --- nlohmann/json: its folder alone, so no native header leaks into the cross build
@@ -137,12 +199,16 @@ link_json() {
     ln -sfn /usr/include/nlohmann "$1/include/nlohmann"
 }
 
-for arch in i686 x86_64; do
+for arch in x86_64 i686; do
     if [ "$arch" = i686 ]; then arch_deps="$deps"; else arch_deps="$deps/x86_64"; fi
     mkdir -p "$arch_deps"
-    build_converter "$arch_deps" "$arch"
-    build_libjpeg "$arch_deps" "$here/cmake/mingw-$arch.cmake"
-    build_googletest "$arch_deps" "$here/cmake/mingw-$arch.cmake"
+    rm -rf "$arch_deps/payload"  # the prebuilt tool and threads DLL of earlier versions
+    provide "converter-$arch" "$(bash "$here/tools/build_converter.sh" --arch "$arch" key)" \
+        "$arch_deps/converter" "$arch_deps/stamps/converter" build_converter "$arch_deps/converter" "$arch"
+    provide "libjpeg-$arch" "$(libjpeg_key "$arch")" \
+        "$arch_deps/libjpeg" "$arch_deps/stamps/libjpeg" build_libjpeg "$arch_deps/libjpeg" "$arch"
+    provide "googletest-$arch" "$(googletest_key "$arch")" \
+        "$arch_deps/googletest" "$arch_deps/stamps/googletest" build_googletest "$arch_deps/googletest" "$arch"
     link_json "$arch_deps"
 done
 
