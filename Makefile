@@ -4,7 +4,8 @@
 # 32-bit code (tools/build-arch.sh tells which build runs here).
 BUILD ?= build
 BUILD_X64 ?= build-x64
-DIST_BUILD ?= build-release
+DIST_X64 ?= build-release-x64
+DIST_X86 ?= build-release-x86
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 CMAKE_FLAGS_X64 ?= -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 
@@ -33,19 +34,25 @@ RUN_BUILD = $$(if [ "$$(bash tools/build-arch.sh)" = i686 ]; then echo $(BUILD);
 run: build
 	bash tools/run-app.sh "$(RUN_BUILD)"
 
-# Builds everything and runs every test headless, in a virtual display. The
-# tests run one at a time: windows of test programs running side by side in
-# one Wine prefix would take the focus and the foreground from each other.
-test: build
+# Builds everything, makes the release files (the release test installs and
+# runs what users download) and runs every test headless, in a virtual
+# display. The tests run one at a time: windows of test programs running
+# side by side in one Wine prefix would take the focus and the foreground
+# from each other.
+test: build dist
 	bash tools/with-display.sh ctest --test-dir "$(RUN_BUILD)" --output-on-failure --timeout 900
 
-# A release build of the program in its own folder (no debug information),
-# then dist/QuendrixOmbrelo-1.0.zip and dist/QuendrixOmbrelo-1.0-setup.exe.
+# Release builds of both programs (no debug information, stripped), each with
+# its converter inside, and from them the five release files in dist/: the
+# 64-bit setup and zip (the main download), the 32-bit ones, and the
+# converters' source.
 dist: setup
-	@if [ ! -f $(DIST_BUILD)/build.ninja ]; then cmake -S . -B $(DIST_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release; fi
-	cmake --build $(DIST_BUILD) --target QuendrixOmbrelo
-	bash tools/package.sh $(DIST_BUILD)/QuendrixOmbrelo.exe dist
+	@if [ ! -f $(DIST_X64)/build.ninja ]; then cmake -S . -B $(DIST_X64) $(CMAKE_FLAGS_X64) -DCMAKE_BUILD_TYPE=Release; fi
+	@if [ ! -f $(DIST_X86)/build.ninja ]; then cmake -S . -B $(DIST_X86) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release; fi
+	cmake --build $(DIST_X64) --target QuendrixOmbrelo
+	cmake --build $(DIST_X86) --target QuendrixOmbrelo
+	bash tools/package.sh dist $(DIST_X64)/QuendrixOmbrelo.exe $(DIST_X86)/QuendrixOmbrelo.exe
 	@ls -l dist
 
 clean:
-	rm -rf $(BUILD) $(BUILD_X64) $(DIST_BUILD) dist
+	rm -rf $(BUILD) $(BUILD_X64) $(DIST_X64) $(DIST_X86) build-release dist

@@ -1,15 +1,16 @@
 ; The installer of Quendrix Ombrelo, made by tools/package.sh with NSIS:
 ;   makensis -DSTAGE=<folder with the program's files> -DICON=<app.ico> -DOUTFILE=<setup.exe>
-;            [-DTARGET=x86-unicode|amd64-unicode] installer.nsi
+;            -DTARGET=amd64-unicode -DBITS=64 installer.nsi     (the 64-bit program)
+;            -DTARGET=x86-unicode -DBITS=32 installer.nsi       (the 32-bit program)
+; The installer is a program of the same kind as the one it installs.
 ; It installs for the current user, without administrator rights, into the
 ; user's own programs folder. The program keeps "set.txt" and "done.txt"
 ; beside itself, so that folder must be one the user can write to.
+; Both kinds install into the same folder under the same entry of the list
+; of installed programs: installing one kind over the other replaces it, and
+; either uninstaller removes whichever is there.
 
-!ifdef TARGET
 Target ${TARGET}
-!else
-Unicode true
-!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -23,7 +24,7 @@ RequestExecutionLevel user
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuendrixOmbrelo"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
 
-Name "${PRODUCT} 1.0"
+Name "${PRODUCT} 1.0 (${BITS}-bit)"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
@@ -34,7 +35,7 @@ VIProductVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} 1.0 Setup"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} 1.0 Setup (${BITS}-bit)"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
@@ -64,7 +65,7 @@ Section "Install"
 
     CreateShortCut "${SHORTCUT}" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
 
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} 1.0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} 1.0 (${BITS}-bit)"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE},0"

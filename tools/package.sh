@@ -1,80 +1,110 @@
 #!/usr/bin/env bash
-# Makes the three release files from a built program:
-#   tools/package.sh <QuendrixOmbrelo.exe> <output folder>
-# <output folder>/QuendrixOmbrelo-1.0.zip: the folder "Quendrix Ombrelo" with
-# the program, help.htm, readme.txt and the converter's licence,
-# converter-licence.txt and lgpl-2.1.txt (text files with CR LF line ends);
-# <output folder>/QuendrixOmbrelo-1.0-setup.exe: the installer (tools/installer.nsi);
-# <output folder>/QuendrixOmbrelo-1.0-converter-source.tar.xz: the converter's
-# complete source as built (.deps/converter, from tools/build_converter.sh):
-# Debian's source packages, the configure lines and the build script.
+# Makes the five release files from the two built programs:
+#   tools/package.sh <output folder> <64-bit QuendrixOmbrelo.exe> <32-bit QuendrixOmbrelo.exe>
+# For each kind, x64 (the main download) and x86 (for 32-bit Windows):
+#   QuendrixOmbrelo-1.0-<kind>.zip: the folder "Quendrix Ombrelo" with the
+#     program, help.htm, readme.txt and the converter's licence,
+#     converter-licence.txt and lgpl-2.1.txt (text files with CR LF line ends);
+#   QuendrixOmbrelo-1.0-<kind>-setup.exe: its installer (tools/installer.nsi),
+#     itself a program of that kind.
+# And one QuendrixOmbrelo-1.0-converter-source.tar.xz: the complete source of
+# both converters as built (.deps/x86_64/converter and .deps/converter, from
+# tools/build_converter.sh): Debian's source packages, the configure lines of
+# each kind and the build script.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-exe=$1
-mkdir -p "$2"
-out=$(cd "$2" && pwd)
-zip_file="$out/QuendrixOmbrelo-1.0.zip"
-setup_file="$out/QuendrixOmbrelo-1.0-setup.exe"
-source_file="$out/QuendrixOmbrelo-1.0-converter-source.tar.xz"
-converter="$here/.deps/converter"
-for f in versions configure.txt; do
-    [ -s "$converter/$f" ] || { echo "package.sh: $converter/$f is missing: run tools/setup.sh" >&2; exit 1; }
+if [ $# != 3 ]; then
+    echo "usage: tools/package.sh <output folder> <64-bit QuendrixOmbrelo.exe> <32-bit QuendrixOmbrelo.exe>" >&2
+    exit 2
+fi
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+declare -A program=([x64]=$2 [x86]=$3)
+declare -A converter=([x64]="$here/.deps/x86_64/converter" [x86]="$here/.deps/converter")
+declare -A machine=([x64]=x86-64 [x86]=i386)
+declare -A bits=([x64]=64 [x86]=32)
+declare -A nsis_target=([x64]=amd64-unicode [x86]=x86-unicode)
+kinds=(x64 x86)
+
+for kind in "${kinds[@]}"; do
+    for f in versions configure.txt; do
+        [ -s "${converter[$kind]}/$f" ] \
+            || { echo "package.sh: ${converter[$kind]}/$f is missing: run tools/setup.sh" >&2; exit 1; }
+    done
+    # A program of the wrong kind in a file named for the other would be the
+    # worst release mistake of all: refuse it.
+    objdump -f "${program[$kind]}" | grep -q "file format pei-${machine[$kind]}" \
+        || { echo "package.sh: ${program[$kind]} is not a ${bits[$kind]}-bit program" >&2; exit 1; }
 done
-ffmpeg_version=$(sed -n 's/^FFmpeg //p' "$converter/versions")
-lame_version=$(sed -n 's/^LAME //p' "$converter/versions")
+ffmpeg_version=$(sed -n 's/^FFmpeg //p' "${converter[x64]}/versions")
+lame_version=$(sed -n 's/^LAME //p' "${converter[x64]}/versions")
+if ! cmp -s "${converter[x64]}/versions" "${converter[x86]}/versions"; then
+    echo "package.sh: the two converters were built from other sources; run tools/setup.sh" >&2
+    exit 1
+fi
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 name="Quendrix Ombrelo"
-folder="$stage/$name"
-mkdir "$folder"
-cp "$exe" "$folder/QuendrixOmbrelo.exe"
-cp "$here/resources/help.htm" "$folder/help.htm"
 crlf() { sed 's/\r*$/\r/'; }
-crlf <"$here/resources/readme.txt" >"$folder/readme.txt"
-sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" \
-    "$here/resources/converter-licence.txt" | crlf >"$folder/converter-licence.txt"
-crlf <"$here/resources/lgpl-2.1.txt" >"$folder/lgpl-2.1.txt"
-
-# Every entry gets the date of the last commit, so the same sources give the same zip.
+# Every entry gets the date of the last commit, so the same sources give the same files.
 stamp=$(git -C "$here" log -1 --format=%cd --date=format-local:%Y%m%d%H%M.%S 2>/dev/null || date +%Y%m%d%H%M.%S)
-touch -t "$stamp" "$folder" "$folder"/*
-rm -f "$zip_file"
-(cd "$stage" && zip -q -X "$zip_file" "$name/" "$name/QuendrixOmbrelo.exe" "$name/help.htm" "$name/readme.txt" \
-    "$name/converter-licence.txt" "$name/lgpl-2.1.txt")
 
-# The installer is of the program's own kind: a 64-bit build (see
-# tools/build-arch.sh) gets a 64-bit installer.
-target=x86-unicode
-if objdump -f "$exe" | grep -q 'x86-64'; then target=amd64-unicode; fi
-makensis -V2 -DSTAGE="$folder" -DICON="$here/resources/app.ico" -DOUTFILE="$setup_file" -DTARGET="$target" \
-    "$here/tools/installer.nsi"
+for kind in "${kinds[@]}"; do
+    folder="$stage/$kind/$name"
+    mkdir -p "$folder"
+    cp "${program[$kind]}" "$folder/QuendrixOmbrelo.exe"
+    cp "$here/resources/help.htm" "$folder/help.htm"
+    sed -e "s/@KIND@/$kind/g" -e "s/@BITS@/${bits[$kind]}/g" "$here/resources/readme.txt" | crlf >"$folder/readme.txt"
+    sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" \
+        -e "s/@BITS@/${bits[$kind]}/g" "$here/resources/converter-licence.txt" | crlf >"$folder/converter-licence.txt"
+    crlf <"$here/resources/lgpl-2.1.txt" >"$folder/lgpl-2.1.txt"
+    touch -t "$stamp" "$folder" "$folder"/*
 
-# The converter's source: the Debian source packages as fetched, the configure
-# lines as run, the script that ran them and the licence.
+    zip_file="$out/QuendrixOmbrelo-1.0-$kind.zip"
+    rm -f "$zip_file"
+    (cd "$stage/$kind" && zip -q -X "$zip_file" "$name/" "$name/QuendrixOmbrelo.exe" "$name/help.htm" \
+        "$name/readme.txt" "$name/converter-licence.txt" "$name/lgpl-2.1.txt")
+    makensis -V2 -DSTAGE="$folder" -DICON="$here/resources/app.ico" \
+        -DOUTFILE="$out/QuendrixOmbrelo-1.0-$kind-setup.exe" \
+        -DTARGET="${nsis_target[$kind]}" -DBITS="${bits[$kind]}" "$here/tools/installer.nsi"
+done
+
+# The converters' source: the Debian source packages as fetched (one set: both
+# converters are built from the same ones), the configure lines of each kind
+# as run, the script that ran them and the licence.
 src_name="QuendrixOmbrelo-1.0-converter-source"
 src="$stage/$src_name"
 mkdir "$src"
-cp "$converter"/source/* "$src/"
-cp "$converter/configure.txt" "$here/tools/build_converter.sh" "$src/"
-cp "$folder/converter-licence.txt" "$folder/lgpl-2.1.txt" "$src/"
+cp "${converter[x64]}"/source/* "$src/"
+cp "${converter[x64]}/configure.txt" "$src/configure-x64.txt"
+cp "${converter[x86]}/configure.txt" "$src/configure-x86.txt"
+cp "$here/tools/build_converter.sh" "$src/"
+sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" \
+    -e "s/@BITS@/32- and 64/g" "$here/resources/converter-licence.txt" | crlf >"$src/converter-licence.txt"
+cp "$stage/x64/$name/lgpl-2.1.txt" "$src/"
 cat >"$src/README.txt" <<EOT
-The converter of Quendrix Ombrelo 1.0 (nnn.exe): FFmpeg $ffmpeg_version with LAME $lame_version
-for 32-bit Windows, as built for this release.
+The converter of Quendrix Ombrelo 1.0 (nnn.exe): FFmpeg $ffmpeg_version with LAME $lame_version,
+as built for this release: for 64-bit Windows (inside the x64 program) and
+for 32-bit Windows (inside the x86 program), from the same sources.
 
   ffmpeg_*.dsc, ffmpeg_*.orig.tar.xz, ffmpeg_*.debian.tar.xz   Debian's source package of FFmpeg
   lame_*.dsc, lame_*.orig.tar.gz, lame_*.debian.tar.xz         Debian's source package of LAME
-  configure.txt        the compiler, the configure lines and the make commands used
+  configure-x64.txt    the compiler, configure lines and make commands of the 64-bit converter
+  configure-x86.txt    the same for the 32-bit converter
   build_converter.sh   the script that fetched and built them
+                       (build_converter.sh --arch x86_64|i686 build <folder>)
 
-To build it again on Debian with the MinGW-w64 cross compiler (packages
-gcc-mingw-w64-i686-posix, nasm, dpkg-dev), unpack both packages with
-Debian's patches applied:
+To build either again on Debian with the MinGW-w64 cross compiler
+(packages gcc-mingw-w64-x86-64-posix for 64-bit or
+gcc-mingw-w64-i686-posix for 32-bit, nasm, dpkg-dev), unpack both
+packages with Debian's patches applied:
   dpkg-source -x ffmpeg_*.dsc ffmpeg
   dpkg-source -x lame_*.dsc lame-src
-then run, beside them, the lines of configure.txt in the folders they name
-(lame-src, then a new folder ffmpeg-build).
+then run, beside them, the lines of configure-x64.txt or configure-x86.txt
+in the folders they name (lame-src, then a new folder ffmpeg-build).
 EOT
 touch -t "$stamp" "$src" "$src"/*
+source_file="$out/$src_name.tar.xz"
 rm -f "$source_file"
 tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$src_name" | xz -6 -T1 >"$source_file"

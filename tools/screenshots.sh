@@ -6,7 +6,7 @@
 # Wine's symbol font (Marlett) in its Fonts folder: the dialogs' title-bar
 # buttons draw their glyphs from it, and without it they show a letter.
 set -euo pipefail
-build=${1:-build}
+build=${1:-build-x64}
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$here/docs"
 export QUENDRIX_RUN_PREFIX="$here/$build/shot-prefix"

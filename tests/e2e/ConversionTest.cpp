@@ -493,3 +493,24 @@ TEST(Conversion, TheToolNeverOutlivesTheProgram) {
 }
 
 }  // namespace
+
+// The program as users get it, from release_test.sh: the copy that the
+// released installer or zip put in place, past its first start, converts a
+// clip into the output folder it was left with (the script checks the AVI).
+TEST(Installed, ConvertsAClip) {
+    const std::string exe = Environment("QUENDRIX_INSTALLED_EXE");
+    const std::string clips = Environment("QUENDRIX_INSTALLED_CLIPS");  // ends with a backslash
+    const std::string clip = Environment("QUENDRIX_INSTALLED_CLIP");
+    if (exe.empty() || clips.empty() || clip.empty()) GTEST_SKIP() << "run by release_test.sh";
+
+    RunningProgram program(e2e::InstalledCopy{exe});
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    AddByOpenDialog(main, clips, {clip});
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartBatch(program, main), nullptr);
+    EXPECT_EQ(ConfirmFinalBox(main), "Done.");
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit());
+}

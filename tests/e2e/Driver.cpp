@@ -45,16 +45,25 @@ bool Exists(const std::string& path) { return testing_support::Exists(path); }
 void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
 
 RunningProgram::RunningProgram(const std::string& folder) : folder_(folder) {
-    if (const std::string error = RegisterRecorders(QUENDRIX_RECORDER); !error.empty())
-        ADD_FAILURE() << "the launch recorders are not in place: " << error;
     const std::string exe = folder + "QuendrixOmbrelo.exe";
     if (!::CreateHardLinkA(exe.c_str(), QUENDRIX_EXE, nullptr)) ::CopyFileA(QUENDRIX_EXE, exe.c_str(), FALSE);
+    Start(exe);
+}
+
+RunningProgram::RunningProgram(const InstalledCopy& installed)
+    : folder_(installed.exe.substr(0, installed.exe.find_last_of('\\') + 1)) {
+    Start(installed.exe);
+}
+
+void RunningProgram::Start(const std::string& exe) {
+    if (const std::string error = RegisterRecorders(QUENDRIX_RECORDER); !error.empty())
+        ADD_FAILURE() << "the launch recorders are not in place: " << error;
     logMark_ = LaunchLogMark();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exe + "\"";
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
                           &startup, &started)) {
         ADD_FAILURE() << "cannot start " << exe << " (error " << ::GetLastError() << ")";
         return;

@@ -13,12 +13,19 @@
 
 namespace e2e {
 
+// A copy of the program that lies where an installer or a zip put it.
+struct InstalledCopy {
+    std::string exe;  // its full Windows path
+};
+
 class RunningProgram {
 public:
     // Copies the program into `folder` and starts it there. The recorders
     // (Recorders.h) are registered first, so whatever the program has the
     // shell start is recorded, and nothing real is started.
     explicit RunningProgram(const std::string& folder);
+    // Starts an installed copy in its own folder, the recorders registered first.
+    explicit RunningProgram(const InstalledCopy& installed);
     ~RunningProgram();  // ends the program if it still runs
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -47,6 +54,8 @@ public:
     void Kill();
 
 private:
+    void Start(const std::string& exe);
+
     std::string folder_;
     size_t logMark_ = 0;
     DWORD processId_ = 0;

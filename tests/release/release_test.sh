@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
-# The release files, made from this build's program by tools/package.sh: the
-# zip must hold exactly its folder of five files, the converter's licence
-# among them; the converter's source archive must unpack into Debian's source
-# packages, with the configure lines used; the installer, in a fresh
-# Wine prefix of its own, must install silently for the user, the installed
-# program must start, and the silent uninstaller must take away all it put
-# there and the program's own two files, and nothing else.
-#   release_test.sh <QuendrixOmbrelo.exe> <StartInstalled.exe> <e2e_recorders_test.exe>
+# The release files as `make dist` made them, not a build of the tests' own:
+# both programs are checked without running (the 32-bit one cannot run on a
+# machine without 32-bit code); the zips must hold exactly their folder of
+# five files, the converter's licence among them; the converters' source
+# archive must unpack into Debian's source packages, with the configure
+# lines of both kinds. Then the kind that runs here: its installer, in a
+# fresh Wine prefix of its own, must install silently for the user; the
+# installed program must start, install its converter from itself and
+# convert a clip (ffprobe checks the AVI); the silent uninstaller must take
+# away all it put there and the program's own two files, and nothing else;
+# and the program unpacked from its zip must do the same start and conversion.
+#   release_test.sh <dist folder> <x64|x86> <StartInstalled.exe> <e2e_recorders_test.exe> <e2e_conversion.exe>
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
-program=$1 starter=$2 recorders=$3
+dist=$1 kind=$2 starter=$3 recorders=$4 operator=$5
+source "$here/tools/media.sh"
+
+for f in QuendrixOmbrelo-1.0-x64-setup.exe QuendrixOmbrelo-1.0-x64.zip QuendrixOmbrelo-1.0-x86-setup.exe \
+    QuendrixOmbrelo-1.0-x86.zip QuendrixOmbrelo-1.0-converter-source.tar.xz; do
+    [ -s "$dist/$f" ] || { echo "FAILED: $dist/$f is missing: run make dist" >&2; exit 1; }
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quendrix_release.XXXXXX")
-# A 64-bit build (see tools/build-arch.sh) is packaged and tried in a 64-bit
-# prefix with Wine's 64-bit loader; the 32-bit program in a 32-bit one.
-if objdump -f "$program" | grep -q 'x86-64'; then
-    arch=win64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
+if [ "$kind" = x64 ]; then
+    arch=win64 loader=/usr/lib/wine/wine64
 else
-    arch=win32 loader=/usr/lib/wine/wine strip=i686-w64-mingw32-strip
+    arch=win32 loader=/usr/lib/wine/wine
 fi
 export WINEPREFIX="$work/prefix" WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine() { "$loader" "$@"; }
@@ -32,52 +40,65 @@ expect() {
 }
 same() { [ "$1" = "$2" ] || { printf '  expected: %s\n  got:      %s\n' "$2" "$1"; return 1; }; }
 win() { wine "$@" 2>/dev/null | tr -d '\r'; }
-
-# --- the release files, with the program stripped as the release build is ----
-mkdir "$work/dist"
-"$strip" -o "$work/QuendrixOmbrelo.exe" "$program"
-bash "$here/tools/package.sh" "$work/QuendrixOmbrelo.exe" "$work/dist"
-zip_file="$work/dist/QuendrixOmbrelo-1.0.zip"
-setup="$work/dist/QuendrixOmbrelo-1.0-setup.exe"
-
-listing=$(unzip -Z1 "$zip_file" | tr '\n' '|')
-expect "the zip holds the folder and its five files, nothing else" same "$listing" \
-    "Quendrix Ombrelo/|Quendrix Ombrelo/QuendrixOmbrelo.exe|Quendrix Ombrelo/help.htm|Quendrix Ombrelo/readme.txt|Quendrix Ombrelo/converter-licence.txt|Quendrix Ombrelo/lgpl-2.1.txt|"
-mkdir "$work/unzipped"
-unzip -q "$zip_file" -d "$work/unzipped"
-expect "the zip's program is the packaged one" cmp -s "$work/unzipped/Quendrix Ombrelo/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
-expect "the zip's help page is the project's" cmp -s "$work/unzipped/Quendrix Ombrelo/help.htm" "$here/resources/help.htm"
-readme="$work/unzipped/Quendrix Ombrelo/readme.txt"
 crlf_lines() { bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$1"; }
-expect "readme.txt ends every line with CR LF" crlf_lines "$readme"
 
-# --- the converter's licence and source --------------------------------------
-converter="$here/.deps/converter"
-ffmpeg_version=$(sed -n 's/^FFmpeg //p' "$converter/versions")
-lame_version=$(sed -n 's/^LAME //p' "$converter/versions")
-notice="$work/unzipped/Quendrix Ombrelo/converter-licence.txt"
-licence="$work/unzipped/Quendrix Ombrelo/lgpl-2.1.txt"
-expect "the notice names the converter's FFmpeg and LAME with their versions" \
-    grep -q -e "FFmpeg $ffmpeg_version " "$notice"
-expect "the notice names LAME's version" grep -q -e "LAME $lame_version " "$notice"
-expect "the notice tells where the source is" grep -q "QuendrixOmbrelo-1.0-converter-source.tar.xz" "$notice"
-expect "the notice has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$notice"
-expect "the notice ends every line with CR LF" crlf_lines "$notice"
-expect "lgpl-2.1.txt is the LGPL 2.1" bash -c 'grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "$1" && grep -q "Version 2.1, February 1999" "$1"' _ "$licence"
-expect "lgpl-2.1.txt ends every line with CR LF" crlf_lines "$licence"
-expect "readme.txt names FFmpeg, LAME and the licence files" bash -c \
-    'grep -q FFmpeg "$1" && grep -q LAME "$1" && grep -q converter-licence.txt "$1" && grep -q lgpl-2.1.txt "$1"' _ "$readme"
+declare -A converter=([x64]="$here/.deps/x86_64/converter" [x86]="$here/.deps/converter")
+declare -A bits=([x64]=64 [x86]=32)
+ffmpeg_version=$(sed -n 's/^FFmpeg //p' "${converter[x64]}/versions")
+lame_version=$(sed -n 's/^LAME //p' "${converter[x64]}/versions")
 
-source_archive="$work/dist/QuendrixOmbrelo-1.0-converter-source.tar.xz"
+# --- both kinds, without running them ----------------------------------------
+for k in x64 x86; do
+    zip_file="$dist/QuendrixOmbrelo-1.0-$k.zip"
+    listing=$(unzip -Z1 "$zip_file" | tr '\n' '|')
+    expect "$k: the zip holds the folder and its five files, nothing else" same "$listing" \
+        "Quendrix Ombrelo/|Quendrix Ombrelo/QuendrixOmbrelo.exe|Quendrix Ombrelo/help.htm|Quendrix Ombrelo/readme.txt|Quendrix Ombrelo/converter-licence.txt|Quendrix Ombrelo/lgpl-2.1.txt|"
+    unzipped="$work/unzipped-$k/Quendrix Ombrelo"
+    mkdir -p "$work/unzipped-$k"
+    unzip -q "$zip_file" -d "$work/unzipped-$k"
+    echo "--- $k: the program as released"
+    python3 "$here/tests/release/check_program.py" "$unzipped/QuendrixOmbrelo.exe" "$k" "$ffmpeg_version" \
+        "$work/converter-$k.exe" || failed=1
+    expect "$k: the program's converter is the one built for its kind" \
+        cmp -s "$work/converter-$k.exe" "${converter[$k]}/ffmpeg.exe"
+    expect "$k: the zip's help page is the project's" cmp -s "$unzipped/help.htm" "$here/resources/help.htm"
+    readme="$unzipped/readme.txt"
+    expect "$k: readme.txt ends every line with CR LF" crlf_lines "$readme"
+    expect "$k: readme.txt says which kind it is and which download is for whom" bash -c \
+        'grep -q "This is the $2-bit program (the \"$3\" download)" "$1" && grep -q "QuendrixOmbrelo-1.0-x64-setup.exe" "$1" && grep -q "only for 32-bit Windows" "$1"' \
+        _ "$readme" "${bits[$k]}" "$k"
+    expect "$k: readme.txt names FFmpeg, LAME and the licence files" bash -c \
+        'grep -q FFmpeg "$1" && grep -q LAME "$1" && grep -q converter-licence.txt "$1" && grep -q lgpl-2.1.txt "$1"' _ "$readme"
+    notice="$unzipped/converter-licence.txt"
+    licence="$unzipped/lgpl-2.1.txt"
+    expect "$k: the notice names the converter's FFmpeg and LAME with their versions" \
+        bash -c 'grep -q -e "FFmpeg $2 " "$1" && grep -q -e "LAME $3 " "$1"' _ "$notice" "$ffmpeg_version" "$lame_version"
+    expect "$k: the notice names the kind of Windows it was built for" grep -q "for ${bits[$k]}-bit Windows" "$notice"
+    expect "$k: the notice tells where the source is" grep -q "QuendrixOmbrelo-1.0-converter-source.tar.xz" "$notice"
+    expect "$k: the notice has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1" "$2"' _ "$notice" "$readme"
+    expect "$k: the notice ends every line with CR LF" crlf_lines "$notice"
+    expect "$k: lgpl-2.1.txt is the LGPL 2.1" bash -c \
+        'grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "$1" && grep -q "Version 2.1, February 1999" "$1"' _ "$licence"
+    expect "$k: lgpl-2.1.txt ends every line with CR LF" crlf_lines "$licence"
+    setup_kind=$(objdump -f "$dist/QuendrixOmbrelo-1.0-$k-setup.exe" | sed -n 's/.*file format //p')
+    expect "$k: the installer is a ${bits[$k]}-bit program" \
+        same "$setup_kind" "$([ "$k" = x64 ] && echo pei-x86-64 || echo pei-i386)"
+done
+
+# --- the converters' licence and source ---------------------------------------
+source_archive="$dist/QuendrixOmbrelo-1.0-converter-source.tar.xz"
 mkdir "$work/source"
 expect "the source archive unpacks" tar -xJf "$source_archive" -C "$work/source"
 src="$work/source/QuendrixOmbrelo-1.0-converter-source"
-expect "the source archive holds the configure lines the converter was built with" \
-    cmp -s "$src/configure.txt" "$converter/configure.txt"
-expect "the configure line enables only what the program needs" \
-    grep -q -e "--disable-everything .*--enable-protocol=file,pipe .*--enable-muxer=avi" "$src/configure.txt"
-expect "the source archive holds the build script and the licence" \
-    test -s "$src/build_converter.sh" -a -s "$src/converter-licence.txt" -a -s "$src/lgpl-2.1.txt"
+expect "the source archive holds the configure lines of the 64-bit converter" \
+    cmp -s "$src/configure-x64.txt" "${converter[x64]}/configure.txt"
+expect "the source archive holds the configure lines of the 32-bit converter" \
+    cmp -s "$src/configure-x86.txt" "${converter[x86]}/configure.txt"
+expect "the configure lines enable only what the program needs" bash -c \
+    'for f; do grep -q -e "--disable-everything .*--enable-protocol=file,pipe .*--enable-muxer=avi" "$f" || exit 1; done' \
+    _ "$src/configure-x64.txt" "$src/configure-x86.txt"
+expect "the source archive holds the build script, the licence and a README on rebuilding either kind" bash -c \
+    'test -s "$1/build_converter.sh" -a -s "$1/converter-licence.txt" -a -s "$1/lgpl-2.1.txt" && grep -q configure-x64.txt "$1/README.txt" && grep -q configure-x86.txt "$1/README.txt"' _ "$src"
 # Debian's packages, their checksums verified, with Debian's patches applied.
 expect "FFmpeg's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "ffmpeg_$2.dsc" ffmpeg >/dev/null 2>&1 && [ -x ffmpeg/configure ] && [ -s ffmpeg/debian/patches/series ] && [ -d ffmpeg/.pc ]' \
@@ -86,7 +107,11 @@ expect "LAME's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "lame_$2.dsc" lame-src >/dev/null 2>&1 && [ -x lame-src/configure ] && [ -d lame-src/.pc ]' \
     _ "$src" "$lame_version"
 
-# --- a fresh prefix, where nothing can start a real browser -----------------
+# --- the kind that runs here, in a fresh prefix where nothing can start a real browser
+setup="$dist/QuendrixOmbrelo-1.0-$kind-setup.exe"
+unzipped="$work/unzipped-$kind/Quendrix Ombrelo"
+program="$unzipped/QuendrixOmbrelo.exe"
+readme="$unzipped/readme.txt" notice="$unzipped/converter-licence.txt" licence="$unzipped/lgpl-2.1.txt"
 wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
@@ -102,13 +127,46 @@ tool="$(wine winepath -u "$windir" 2>/dev/null)/quendrix_yt_1/nnn.exe"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuendrixOmbrelo'
 launch_log="$WINEPREFIX/drive_c/launch_recorders/launches.log"
 
+# A clip to convert, and an output folder for each copy of the program.
+clip_seconds=3
+mkdir -p "$work/clips" "$work/out installed" "$work/out unzipped"
+make_clip "$clip_seconds" "$work/clips/evening clip.mp4"
+
+unix_of() { wine winepath -u "$1" 2>/dev/null; }
+# first_start <what> <Windows path of the program>: the first start as the
+# Start menu does it; the converter must come from the program itself.
+first_start() {
+    rm -rf "$(dirname "$tool")"
+    expect "$1: the program shows its main window at its first start and closes" wine "$starter" "$2"
+    wineserver -w
+    expect "$1: the program wrote set.txt and done.txt beside itself" \
+        test -f "$(dirname "$(unix_of "$2")")/set.txt" -a -f "$(dirname "$(unix_of "$2")")/done.txt"
+    expect "$1: the program installed its converter, the one it carries, under the Windows directory" \
+        cmp -s "$tool" "$work/converter-$kind.exe"
+}
+# converts <what> <Windows path of the program> <output folder>: the user
+# chooses the output folder (as the last one, in set.txt) and converts a clip.
+converts() {
+    local folder
+    folder=$(dirname "$(unix_of "$2")")
+    printf '%s\r\n' "$(winpath "$3/")" >"$folder/set.txt"
+    expect "$1: the program converts a clip" env QUENDRIX_INSTALLED_EXE="$2" \
+        QUENDRIX_INSTALLED_CLIPS="$(winpath "$work/clips/")" QUENDRIX_INSTALLED_CLIP="evening clip.mp4" \
+        "$loader" "$operator" --gtest_filter=Installed.ConvertsAClip
+    wineserver -w
+    status=0
+    check_avi "$3/evening clip.AVI" "$clip_seconds"
+    expect "$1: ffprobe accepts the AVI as the program's own" test "$status" = 0
+    expect "$1: the output folder holds the AVI alone" same "$(ls "$3")" "evening clip.AVI"
+}
+
 # --- silent installation -----------------------------------------------------
 wine "$setup" /S
 wineserver -w
 expect "the installer puts the five files and the uninstaller in the user's programs folder" \
     same "$(ls -A "$install" 2>/dev/null | LC_ALL=C sort | tr '\n' '|')" \
     "QuendrixOmbrelo.exe|converter-licence.txt|help.htm|lgpl-2.1.txt|readme.txt|uninstall.exe|"
-expect "the installed program is the packaged one" cmp -s "$install/QuendrixOmbrelo.exe" "$work/QuendrixOmbrelo.exe"
+expect "the installed program is the zip's" cmp -s "$install/QuendrixOmbrelo.exe" "$program"
 expect "the installed readme is the zip's" cmp -s "$install/readme.txt" "$readme"
 expect "the installed licence files are the zip's" \
     bash -c 'cmp -s "$1/converter-licence.txt" "$2" && cmp -s "$1/lgpl-2.1.txt" "$3"' _ "$install" "$notice" "$licence"
@@ -120,7 +178,7 @@ sys.exit(0 if name.encode() in data or name.encode("utf-16-le") in data else 1)'
 
 entry=$(win reg query "$key")
 value() { printf '%s\n' "$entry" | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
-expect "the entry's DisplayName" same "$(value DisplayName)" "Quendrix Ombrelo 1.0"
+expect "the entry's DisplayName names the kind" same "$(value DisplayName)" "Quendrix Ombrelo 1.0 (${bits[$kind]}-bit)"
 expect "the entry's DisplayVersion" same "$(value DisplayVersion)" "1.0.0.0"
 expect "the entry's Publisher" same "$(value Publisher)" "Quendrix Software"
 expect "the entry's InstallLocation" same "$(value InstallLocation)" "$install_win"
@@ -131,12 +189,11 @@ expect "the entry's NoRepair" same "$(value NoRepair)" "0x1"
 expect "the entry's EstimatedSize is the program's size in KB" \
     bash -c '[ $(( $1 )) -ge $(( $(stat -c %s "$2") / 1024 )) ]' _ "$(value EstimatedSize)" "$install/QuendrixOmbrelo.exe"
 
-# --- the installed program starts, as the user (its folder is writable) ------
-expect "the installed program shows its main window and closes" wine "$starter" "$install_win\\QuendrixOmbrelo.exe"
-wineserver -w
-expect "the program wrote set.txt and done.txt beside itself" test -f "$install/set.txt" -a -f "$install/done.txt"
-expect "the program installed its converter under the Windows directory" test -f "$tool"
-expect "nothing was started through the shell" test ! -s "$launch_log"
+# --- the installed program: first start, then a clip converted ---------------
+first_start installed "$install_win\\QuendrixOmbrelo.exe"
+converts installed "$install_win\\QuendrixOmbrelo.exe" "$work/out installed"
+expect "nothing was started through the shell but the output folder's window" \
+    bash -c '! grep -v -i "out installed" "$1" 2>/dev/null | grep -q .' _ "$launch_log"
 
 # --- silent uninstallation: the user's own file stays ------------------------
 echo "mine" >"$install/my notes.txt"
@@ -156,5 +213,9 @@ wineserver -w
 wine "$install/uninstall.exe" /S
 wineserver -w
 expect "an emptied folder is removed" test ! -e "$install"
+
+# --- the zip: unpacked where the user can write, started from there -----------
+first_start unzipped "$(winpath "$program")"
+converts unzipped "$(winpath "$program")" "$work/out unzipped"
 
 exit "$failed"
