@@ -17,7 +17,7 @@ packages=(
     wine wine32:i386 wine64 xvfb xauth x11-utils
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    cmake make ninja-build pkg-config nasm dpkg-dev
+    cmake make ninja-build pkg-config nasm dpkg-dev ccache
     ffmpeg imagemagick
     nsis zip unzip
     fonts-wine fonts-liberation fonts-dejavu-core
@@ -153,5 +153,9 @@ for arch in x86_64 i686; do
         "$arch_deps/googletest" "$arch_deps/stamps/googletest" build_googletest "$arch_deps/googletest" "$arch"
     link_json "$arch_deps"
 done
+
+# The compilers' cache for the project's own builds, one for the machine
+# (CMakeLists.txt uses it where it exists): a fresh clone compiles from it.
+mkdir -p "$cache_root/ccache" 2>/dev/null || true
 
 log "everything is in place"
