@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks a released QuendrixOmbrelo.exe without running it, as the 32-bit
 one must be checked on machines that run no 32-bit code:
 
@@ -23,7 +23,7 @@ RT_RCDATA, RT_VERSION, RT_MANIFEST = 10, 16, 24
 WINDOWS_DLLS = {
     "advapi32.dll", "bcrypt.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
     "ole32.dll", "oleacc.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "uxtheme.dll",
-    "version.dll", "winmm.dll", "ws2_32.dll", "imm32.dll", "shcore.dll",
+    "version.dll", "winmm.dll", "ws2_32.dll", "imm32.dll", "shcore.dll", "msimg32.dll", "dwmapi.dll",
 }
 RUNTIME_DLL = re.compile(r"^(libgcc|libstdc\+\+|libwinpthread|pthread|libssp|libatomic)", re.I)
 
@@ -45,7 +45,9 @@ def imports(pe):
 def resource(pe, kind, ident=None):
     """The data of the first resource of this type (and id), or None."""
     pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    for t in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", pefile.Structure("")).entries:
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return None
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         if t.id != kind:
             continue
         for name in t.directory.entries:

@@ -57,7 +57,7 @@ for k in x64 x86; do
     mkdir -p "$work/unzipped-$k"
     unzip -q "$zip_file" -d "$work/unzipped-$k"
     echo "--- $k: the program as released"
-    python3 "$here/tests/release/check_program.py" "$unzipped/QuendrixOmbrelo.exe" "$k" "$ffmpeg_version" \
+    /usr/bin/python3 "$here/tests/release/check_program.py" "$unzipped/QuendrixOmbrelo.exe" "$k" "$ffmpeg_version" \
         "$work/converter-$k.exe" || failed=1
     expect "$k: the program's converter is the one built for its kind" \
         cmp -s "$work/converter-$k.exe" "${converter[$k]}/ffmpeg.exe"
