@@ -77,6 +77,8 @@ run=(bash -c '
     status=0
     bash -c "[ -z \"\$0\" ] || echo \$\$ >\"\$0/cgroup.procs\"; exec \"\$@\"" "$group" \
         "$build/wine-run.sh" "$build/tests/e2e_bench.exe" || status=$?
+    # The command prompt ends on its own word only, not at the end of its input.
+    echo exit >&8
     exec 8>&-
     wait
     WINEPREFIX="$build/wineprefix" wineserver -w
