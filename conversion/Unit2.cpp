@@ -32,7 +32,6 @@ std::atomic<int> DurationSeconds{0};
 
 namespace {
 
-constexpr DWORD kJobCheckPause = 500;  // ms between looks for a job; below the batch timer's 1000 ms
 constexpr DWORD kToolEndPause = 500;   // ms between looks at whether the tool has ended
 constexpr DWORD kShutdownWait = 1000;  // ms the progress window gives the worker to end
 // Posted by the worker's end of a job: run the batch step now.
@@ -401,8 +400,12 @@ void TMyThread::Execute() {
             source = SourcePath;
             tempPath = TempPath;
         });
-        if (run) RunJob(source, tempPath);
-        Pause(kJobCheckPause);
+        if (run)
+            RunJob(source, tempPath);
+        else
+            // Nothing to do until a job is handed over (JobHandedOver) or the
+            // window ends (Terminate): the idle program wakes for nothing.
+            Pause(INFINITE);
     }
 }
 

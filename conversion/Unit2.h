@@ -150,7 +150,8 @@ public:
     void TakeJob();
     void JobDone();
     // On the UI thread: a job has been handed over (JobRequested set); the
-    // worker looks at once instead of at its next check.
+    // worker looks at once. An idle worker looks only when woken so: it
+    // never wakes by itself while no job comes.
     void JobHandedOver() { Wake(); }
     // On the UI thread: drains the tool's output and computes Percent.
     void UpdateProgress();

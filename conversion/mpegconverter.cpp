@@ -211,7 +211,8 @@ void Tmpegconverter::ReadOutput() {
             DrainLocked();
             if (!process_ || markerSeen_) return;
         }
-        ::Sleep(kReadPause);
+        // A tool that ends meanwhile ends the pause: its end is seen at once.
+        WaitForToolEnd(kReadPause);
     }
 }
 

@@ -102,9 +102,10 @@ public:
     // Throws ToolStartFailure when the pipe or the process cannot be made.
     void RunTool(const std::string& commandLine);
 
-    // Drains the pipe, then waits in 100 ms steps (draining after each) until
-    // the output holds the duration line or the not-media message, or the
-    // tool has ended. Returns at once when no run is in progress.
+    // Drains the pipe, then waits in 100 ms steps (draining after each; the
+    // tool's end ends a step at once) until the output holds the duration
+    // line or the not-media message, or the tool has ended. Returns at once
+    // when no run is in progress.
     void ReadOutput();
 
     // Waits up to `milliseconds` for the tool of the current run to end

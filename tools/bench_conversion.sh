@@ -1,103 +1,63 @@
 #!/usr/bin/env bash
-# Benchmark of the conversion engine under Wine.
-#  1. One clip converted by the bare shipped tool and through the worker path,
-#     on the same command line: the wall times and their ratio, and the CPU
-#     time the application's own process spends per second of conversion.
-#  2. Whole batches through the progress window, each against the bare tool
-#     on the same command lines: 5 clips of 30 s, then 3 clips of 5 min. The
-#     wall times and their ratio, the program's CPU time against the tool's,
-#     the UI thread's longest stall, where the batch's time went, and a table
-#     in Markdown.
-#  0. Before both: the older tool the program used to carry (FFmpeg 4.1 from
-#     the npm package @ffmpeg-installer/win32-ia32, fetched here with npm
-#     into .deps/bench/, with its threads DLL) and the shipped tool, bare, on
-#     the same batch sets and command lines; the first start's install step
-#     from the older payload and from the shipped one; the sizes of the
-#     converter, the program and the release files. Tables in Markdown.
-#   tools/bench_conversion.sh [build folder] [clip seconds] [rounds]
-# Rounds 0 leaves out the first part.
+# Benchmark of the built program under Wine, end to end: the program is
+# started and operated from outside (tests/e2e/Bench.cpp), as a user would,
+# on batches of 5 clips of 30 s and 3 clips of 5 min made here with the native
+# ffmpeg. For each batch, against the bare tool run back to back on the same
+# command lines (in turns: bare, program, program with the stall probe, bare):
+#  - the batch's wall time (goals <= 1.05 and <= 1.02);
+#  - the program's own CPU time against the tools' (goal <= 1 %);
+#  - the UI thread's longest stall, as a probe that keeps asking the
+#    program's window for a reply sees it (goal <= 50 ms);
+#  - the program's peak working set against notepad's in the same prefix
+#    (goal <= 1.5 times);
+# then, for information, the shipped tool under Wine against Debian's native
+# ffmpeg on the same clips and switches, and the idle program's CPU time.
+# Prints Markdown tables.
+#   tools/bench_conversion.sh <i686|x86_64> [build folder] [rounds]
+# The build folder defaults to build-x64 for x86_64 and build for i686; the
+# kind must be the build's. Each set runs `rounds` times (default 2) bare
+# and through the program, in turns.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-seconds=${2:-60}
-rounds=${3:-5}
+arch=${1:-}
+case "$arch" in
+i686) default_build="$root/build" ;;
+x86_64) default_build="$root/build-x64" ;;
+*) echo "usage: bench_conversion.sh <i686|x86_64> [build folder]" >&2; exit 2 ;;
+esac
+build=$(cd "${2:-$default_build}" && pwd)
+rounds=${3:-2}
+grep -q "mingw-$arch" "$build/CMakeCache.txt" 2>/dev/null \
+    || { echo "$build is not a build of kind $arch" >&2; exit 2; }
 
-cmake --build "$build" --target conversion_bench QuendrixOmbrelo -j2 >/dev/null
+cmake --build "$build" --target e2e_bench -j2 >/dev/null
 
 work="$build/bench_conversion"
 rm -rf "$work"
-mkdir -p "$work/tool" "$work/old tool" "$work/out" "$work/program"
-cp "$root/.deps/converter/ffmpeg.exe" "$work/tool/nnn.exe"
-
-# The older tool, fetched once into a cache of its own.
-old_cache="$root/.deps/bench/old-tool"
-if [ ! -s "$old_cache/ffmpeg.exe" ]; then
-    command -v npm >/dev/null || { echo "the benchmark needs npm (Debian package npm) for the older tool" >&2; exit 1; }
-    mkdir -p "$old_cache"
-    tmp=$(mktemp -d)
-    (cd "$tmp" && npm pack --silent @ffmpeg-installer/win32-ia32 >/dev/null && tar xzf ./*.tgz)
-    cp "$tmp/package/ffmpeg.exe" "$old_cache/ffmpeg.exe.part"
-    mv "$old_cache/ffmpeg.exe.part" "$old_cache/ffmpeg.exe"
-    rm -rf "$tmp"
-fi
-old_dll=$(ls /usr/i686-w64-mingw32/lib/libwinpthread-1.dll 2>/dev/null || find /usr -name libwinpthread-1.dll -path '*i686*' | head -n1)
-cp "$old_cache/ffmpeg.exe" "$work/old tool/nnn.exe"
-cp "$old_dll" "$work/old tool/pthreadGC2.dll"
-# The older payload as the program carried it (resources 1 and 2), in a
-# module of resources alone; the shipped one is the built program.
-printf '1 RCDATA "%s"\n2 RCDATA "%s"\n' "$work/old tool/nnn.exe" "$work/old tool/pthreadGC2.dll" >"$work/old_payload.rc"
-i686-w64-mingw32-windres "$work/old_payload.rc" -O coff -o "$work/old_payload.o"
-i686-w64-mingw32-gcc -shared -nostdlib -Wl,--entry=0 -o "$work/old_payload.dll" "$work/old_payload.o" 2>/dev/null
-
-# The sizes of what ships: the converter, the program as released (stripped)
-# and the release files made from it.
-i686-w64-mingw32-strip -o "$work/QuendrixOmbrelo.exe" "$build/QuendrixOmbrelo.exe"
-bash "$root/tools/package.sh" "$work/QuendrixOmbrelo.exe" "$work/dist" >/dev/null
-size_row() {  # size_row <what> <file> <goal in MB, or -> [the older one]
-    local bytes mb goal="-"
-    bytes=$(stat -c %s "$2")
-    mb=$(awk -v b="$bytes" 'BEGIN { printf "%.2f", b / 1048576 }')
-    [ "$3" = - ] || goal="<= $3 MB $(awk -v b="$bytes" -v g="$3" \
-        'BEGIN { print (b <= g * 1048576) ? "met" : "**missed** by " sprintf("%.2f", b / 1048576 - g) " MB" }')"
-    printf '| %s | %s | %s MB (%d bytes) | %s |\n' "$1" "${4:-}" "$mb" "$bytes" "$goal"
-}
-old_sizes=$(awk -v a="$(stat -c %s "$old_cache/ffmpeg.exe")" -v d="$(stat -c %s "$old_dll")" \
-    'BEGIN { printf "%.2f MB + %.2f MB DLL", a / 1048576, d / 1048576 }')
-sizes=$(printf '| size | older | shipped | goal |\n|---|---|---|---|\n'
-    size_row "converter (nnn.exe)" "$work/tool/nnn.exe" 10 "$old_sizes"
-    size_row "program, stripped" "$work/QuendrixOmbrelo.exe" 14
-    size_row "installer" "$work/dist/QuendrixOmbrelo-1.0-setup.exe" 8
-    size_row "zip" "$work/dist/QuendrixOmbrelo-1.0.zip" -)
+mkdir -p "$work/out"
 source "$root/tools/media.sh"
-if [ "$rounds" -gt 0 ]; then make_clip "$seconds" "$work/clip.mp4"; fi
 
-# The batch sets: "name;goal;clip folder;output folder", separated by "|".
+# The batch sets: "name;goal;clip seconds;clip folder;output folder", "|"
+# between; one output folder for all, the program's.
 sets=""
 add_set() {  # add_set <name> <goal> <count> <clip seconds>
     local folder="$work/batch $4 s" i
-    mkdir -p "$folder/clips" "$folder/out"
+    mkdir -p "$folder/clips"
     make_clip "$4" "$folder/clips/clip1.mp4"
     for i in $(seq 2 "$3"); do cp "$folder/clips/clip1.mp4" "$folder/clips/clip$i.mp4"; done
-    sets+="${sets:+|}$1;$2;$(winpath "$folder/clips/");$(winpath "$folder/out/")"
+    sets+="${sets:+|}$1;$2;$4;$(winpath "$folder/clips/");$(winpath "$work/out/")"
 }
-add_set "5 x 30 s" 1.15 5 30
-add_set "3 x 5 min" 1.03 3 300
-
-export QUENDRIX_BENCH_TOOL_FOLDER="$(winpath "$work/tool/")"
-export QUENDRIX_BENCH_OLD_TOOL_FOLDER="$(winpath "$work/old tool/")"
-export QUENDRIX_BENCH_OLD_PAYLOAD="$(winpath "$work/old_payload.dll")"
-export QUENDRIX_BENCH_NEW_PAYLOAD="$(winpath "$work/QuendrixOmbrelo.exe")"
-export QUENDRIX_BENCH_CLIP="$(winpath "$work/clip.mp4")"
-export QUENDRIX_BENCH_OUT="$(winpath "$work/out/")"
-export QUENDRIX_BENCH_ROUNDS=$rounds
+add_set "5 x 30 s" 1.05 5 30
+add_set "3 x 5 min" 1.02 3 300
 export QUENDRIX_BENCH_SETS="$sets"
-export QUENDRIX_BENCH_PROGRAM="$(winpath "$work/program/")"
+export QUENDRIX_BENCH_WORK="$(winpath "$work/")"
+export QUENDRIX_BENCH_ROUNDS=$rounds
 
-# The tools' CPU time: Wine gives no reliable times of other processes, and
-# the tools are nobody's children to wait for, so the benchmark runs in a CPU
-# accounting group of its own (where the system lets us make one); whatever
-# it starts stays in it. The Wine server and its services are started before,
-# outside the group, by a process that waits meanwhile, on the same display.
+# The tools' CPU time: the tools are nobody's children to wait for under
+# Wine, so the benchmark runs in a CPU accounting group of its own (where the
+# system lets us make one); whatever it starts stays in it. The Wine server
+# and its services are started before, outside the group, by a process that
+# waits meanwhile, on the same display.
 export QUENDRIX_BENCH_CPUACCT=""
 accounting=/sys/fs/cgroup/cpuacct
 group="$accounting/quendrix_bench_$$"
@@ -109,24 +69,50 @@ else
 fi
 run=(bash -c '
     build=$1 group=$2 work=$3
-    if [ -n "$group" ]; then
-        # A command prompt reading from a pipe that stays open until the end.
-        mkfifo "$work/keeper"
-        "$build/wine-run.sh" cmd <"$work/keeper" >/dev/null 2>&1 &
-        exec 8>"$work/keeper"
-        sleep 3
-    fi
+    # A command prompt reading from a pipe that stays open until the end.
+    mkfifo "$work/keeper"
+    "$build/wine-run.sh" cmd <"$work/keeper" >/dev/null 2>&1 &
+    exec 8>"$work/keeper"
+    sleep 3
     status=0
     bash -c "[ -z \"\$0\" ] || echo \$\$ >\"\$0/cgroup.procs\"; exec \"\$@\"" "$group" \
-        "$build/wine-run.sh" "$build/tests/conversion/conversion_bench.exe" || status=$?
-    if [ -n "$group" ]; then exec 8>&-; wait; fi
+        "$build/wine-run.sh" "$build/tests/e2e_bench.exe" || status=$?
+    # The command prompt ends on its own word only, not at the end of its input.
+    echo exit >&8
+    exec 8>&-
+    wait
+    WINEPREFIX="$build/wineprefix" wineserver -w
     exit $status' _ "$build" "$group" "$work")
-echo "clips: 640x360, H.264/AAC; worker path: $seconds s, $rounds rounds; batches: 5 x 30 s, 3 x 5 min"
-echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -z "${DISPLAY:-}" ]; then run=(bash "$root/tools/with-display.sh" "${run[@]}"); fi
-echo
-echo "$sizes"
+
+echo "kind: $arch; build: $build"
+echo "clips: 640x360, H.264/AAC, 25 fps; batches: 5 x 30 s, 3 x 5 min"
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 status=0
-"${run[@]}" || status=$?
+"${run[@]}" | tee "$work/program.txt" || status=$?
+echo "machine after: load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# For information: the shipped tool under Wine (bare, per file, from the runs
+# above) against Debian's ffmpeg on the same clip and switches.
+read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
+    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
+now() { date +%s.%N; }
+echo
+echo "| clip | shipped tool under Wine | Debian's ffmpeg $(ffmpeg -version | sed -n '1s/ffmpeg version \([^ ]*\).*/\1/p'), native | Wine / native |"
+echo "|---|---|---|---|"
+for seconds in 30 300; do
+    name=$([ "$seconds" = 30 ] && echo "5 x 30 s" || echo "3 x 5 min")
+    wine_time=$(sed -n "s/^bare per file;$name;//p" "$work/program.txt" | tail -n1)
+    [ -n "$wine_time" ] || continue
+    runs=$([ "$seconds" = 30 ] && echo 5 || echo 3)
+    start=$(now)
+    for _ in $(seq "$runs"); do
+        ffmpeg -nostdin -loglevel error -i "$work/batch $seconds s/clips/clip1.mp4" "${switches[@]}" -y "$work/native.avi"
+    done
+    native=$(awk -v s="$start" -v e="$(now)" -v n="$runs" 'BEGIN { printf "%.3f", (e - s) / n }')
+    rm -f "$work/native.avi"
+    awk -v c="$seconds s" -v w="$wine_time" -v n="$native" \
+        'BEGIN { printf "| %s | %.2f s | %.2f s | %.2f |\n", c, w, n, w / n }'
+done
 exit $status

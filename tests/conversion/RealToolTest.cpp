@@ -144,6 +144,7 @@ TEST_F(RealToolTest, WorkerConvertsClipsAndPercentFollowsTheTool) {
         worker->SourcePath = source;
         worker->TempPath = temp;
         worker->JobRequested = true;
+        worker->JobHandedOver();
         std::vector<int> seen;
         const DWORD end = ::GetTickCount() + 300000;
         while (worker->JobRequested && ::GetTickCount() < end) {

@@ -45,6 +45,7 @@ protected:
         worker_->SourcePath = source;
         worker_->TempPath = tempPath;
         worker_->JobRequested = true;
+        worker_->JobHandedOver();
     }
     // Hands a job over and polls its progress, as the batch timer does (but
     // more often), until the worker reports it done. The percentages seen.
@@ -107,6 +108,26 @@ TEST_F(WorkerTest, JobRunsTheToolAndPercentFollowsItsProgress) {
     EXPECT_FALSE(worker_->RunNow);
     EXPECT_EQ(worker_->SourcePath, "");
     EXPECT_EQ(worker_->TempPath, "");
+}
+
+// An idle worker sleeps until a job is handed over: a job put in its fields
+// without the hand-over's wake is not even looked at, however long it waits
+// (the idle program wakes for nothing); the wake starts it at once.
+TEST_F(WorkerTest, AnIdleWorkerLooksForAJobOnlyWhenHandedOne) {
+    FlushEvents(1000);  // the worker's first look, at its start
+    const std::string temp = TempPath("out");
+    worker_->SourcePath = tool_.Script("job.mp4", {"err   Duration: 00:00:01.00, start: 0\\r\\n", "touch"});
+    worker_->TempPath = temp;
+    worker_->JobRequested = true;
+    FlushEvents(2000);
+    EXPECT_TRUE(worker_->Idle) << "the worker took a job nobody handed over";
+    EXPECT_FALSE(Exists(temp));
+
+    worker_->JobHandedOver();
+    const DWORD end = Now() + 15000;
+    while (worker_->JobRequested && Now() < end) FlushEvents(50);
+    EXPECT_FALSE(worker_->JobRequested) << "the job was reported done";
+    EXPECT_TRUE(Exists(temp)) << "the tool ran";
 }
 
 TEST_F(WorkerTest, SecondJobCarriesOnlyItsOwnPaths) {
@@ -223,6 +244,7 @@ TEST(ProgressWindowEngine, WorkerInsideAJobAtTheEndKeepsItsOwnRunner) {
     Worker->SourcePath = tool.Script("long.mp4", {"err   Duration: 00:00:02.00, start: 0\\r\\n", "sleep 2500"});
     Worker->TempPath = tool.Scratch() + "temp_2953.avi";
     Worker->JobRequested = true;
+    Worker->JobHandedOver();
     ASSERT_TRUE(WaitFor([] { return !Worker->Idle; }));
 
     const DWORD start = Now();
