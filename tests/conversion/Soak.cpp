@@ -25,6 +25,7 @@
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
 #include "toolkit/Application.h"
+#include "toolkit/Com.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
@@ -210,6 +211,10 @@ RenameCost MeasureRename(const std::string& folder, const std::string& bytes, in
 }  // namespace
 
 int main() {
+    const tk::OleApartment ole;
+    tk::Application& app = tk::Application::Get();
+    app.Initialize();
+    app.SetTitle("Quendrix Ombrelo 1.0");
     const std::string toolFolder = Environment("QUENDRIX_SOAK_TOOL_FOLDER");
     const std::string clips = Environment("QUENDRIX_SOAK_CLIPS");
     const std::string out = Environment("QUENDRIX_SOAK_OUT");
