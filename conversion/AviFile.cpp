@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "toolkit/Handles.h"
@@ -37,13 +38,20 @@ uint64_t ChunkEnd(uint64_t offset, uint32_t size) { return offset + 8 + size + (
 
 // The chunks inside one RIFF, from just after its form to `end`.
 struct RiffContent {
-    bool header = false;  // LIST hdrl
-    bool movie = false;   // LIST movi
-    bool index = false;   // idx1
+    bool header = false;      // LIST hdrl
+    bool movie = false;       // LIST movi
+    bool index = false;       // idx1
+    bool streamIndex = false;  // an OpenDML index (indx) in a stream's header list
+    bool openDml = false;     // LIST odml in the header list
+    uint64_t indexedEnd = 0;  // where the furthest part an OpenDML index names ends
 };
 
-bool WalkRiff(const AviByteReader& read, uint64_t from, uint64_t end, RiffContent& content) {
-    // A finished file has a handful of chunks at this level; the bound only
+// Calls `visit(id, type, at, next)` for each chunk from `from` to `end`
+// (type: a list's type, else empty); false when the chunks do not follow
+// each other exactly to `end`, or when a visit says so.
+template <typename Visit>
+bool WalkChunks(const AviByteReader& read, uint64_t from, uint64_t end, Visit visit) {
+    // A finished file has a handful of chunks at these levels; the bound only
     // keeps a damaged one from taking long.
     constexpr int kMostChunks = 100000;
     uint64_t at = from;
@@ -53,18 +61,59 @@ bool WalkRiff(const AviByteReader& read, uint64_t from, uint64_t end, RiffConten
         if (!ReadHeader(read, at, false, chunk)) return false;
         const uint64_t next = ChunkEnd(at, chunk.size);
         if (next > end + (chunk.size & 1)) return false;
+        char type[4] = {};
         if (Is(chunk.id, "LIST")) {
-            if (chunk.size < 4) return false;
-            char type[4];
-            if (!read(at + 8, type, 4)) return false;
-            if (Is(type, "hdrl")) content.header = true;
-            if (Is(type, "movi")) content.movie = true;
-        } else if (Is(chunk.id, "idx1")) {
-            content.index = true;
+            if (chunk.size < 4 || !read(at + 8, type, 4)) return false;
         }
+        if (!visit(chunk.id, type, at, std::min(next, end))) return false;
         at = next;
     }
     return true;
+}
+
+// An OpenDML index of `size` bytes at `at` (after its chunk header): the end
+// of the furthest part it names (each entry: its offset, size, duration).
+bool ReadStreamIndex(const AviByteReader& read, uint64_t at, uint32_t size, uint64_t& furthest) {
+    constexpr uint32_t kHead = 24, kEntry = 16;
+    unsigned char head[kHead];
+    if (size < kHead || !read(at, head, kHead)) return false;
+    const uint32_t inUse = LittleEndian32(head + 4);
+    if (inUse > (size - kHead) / kEntry) return false;
+    for (uint32_t i = 0; i < inUse; ++i) {
+        unsigned char entry[kEntry];
+        if (!read(at + kHead + uint64_t{i} * kEntry, entry, kEntry)) return false;
+        const uint64_t offset = LittleEndian32(entry) | uint64_t{LittleEndian32(entry + 4)} << 32;
+        furthest = std::max(furthest, offset + LittleEndian32(entry + 8));  // the size counts the chunk's header
+    }
+    return true;
+}
+
+// The header list: whether a stream's list carries an OpenDML index, and
+// whether the OpenDML list has been written. (The tool writes both as
+// "JUNK" placeholders at the start, turns a stream's into "indx" when it
+// closes its first RIFF, and the other into "LIST odml" only at its clean
+// end.)
+bool WalkHeader(const AviByteReader& read, uint64_t from, uint64_t end, RiffContent& content) {
+    return WalkChunks(read, from, end, [&](const char* id, const char* type, uint64_t at, uint64_t next) {
+        if (Is(id, "LIST") && Is(type, "odml")) content.openDml = true;
+        if (!Is(id, "LIST") || !Is(type, "strl")) return true;
+        return WalkChunks(read, at + 12, next, [&](const char* inner, const char*, uint64_t chunk, uint64_t end) {
+            if (!Is(inner, "indx")) return true;
+            content.streamIndex = true;
+            return ReadStreamIndex(read, chunk + 8, static_cast<uint32_t>(end - chunk - 8), content.indexedEnd);
+        });
+    });
+}
+
+bool WalkRiff(const AviByteReader& read, uint64_t from, uint64_t end, RiffContent& content) {
+    return WalkChunks(read, from, end, [&](const char* id, const char* type, uint64_t at, uint64_t next) {
+        if (Is(id, "idx1")) content.index = true;
+        if (!Is(id, "LIST")) return true;
+        if (Is(type, "movi")) content.movie = true;
+        if (!Is(type, "hdrl")) return true;
+        content.header = true;
+        return WalkHeader(read, at + 12, next, content);
+    });
 }
 
 }  // namespace
@@ -72,7 +121,8 @@ bool WalkRiff(const AviByteReader& read, uint64_t from, uint64_t end, RiffConten
 bool IsWholeAvi(uint64_t fileSize, const AviByteReader& read) {
     uint64_t at = 0;
     int riffs = 0;
-    bool index = false;
+    bool index = false, streamIndex = false, openDml = false;
+    uint64_t indexedEnd = 0;
     while (at < fileSize) {
         if (fileSize - at < 12) return false;
         ChunkHeader riff{};
@@ -85,11 +135,19 @@ bool IsWholeAvi(uint64_t fileSize, const AviByteReader& read) {
         if (!WalkRiff(read, at + 12, end, content)) return false;
         if (!content.movie || (riffs == 0 && !content.header)) return false;
         index = index || content.index;
+        streamIndex = streamIndex || content.streamIndex;
+        openDml = openDml || content.openDml;
+        indexedEnd = std::max(indexedEnd, content.indexedEnd);
         at = ChunkEnd(at, riff.size);
         if (at == fileSize + 1) at = fileSize;  // the last pad byte may be missing
         ++riffs;
     }
     if (riffs == 0 || at != fileSize) return false;
+    // A file that has grown past its first RIFF is finished only once its
+    // OpenDML list is written: until then every RIFF it holds may be whole.
+    // And a finished one cut short later keeps an index that names parts
+    // beyond its end.
+    if (streamIndex && (!openDml || indexedEnd > fileSize)) return false;
     return riffs > 1 || index;
 }
 

@@ -13,6 +13,11 @@
 // - a file of one RIFF holds the "idx1" index. (A file of several carries its
 //   indexes inside the movi lists instead, written as each RIFF is closed,
 //   the last one at the tool's clean end together with the last sizes.)
+// - a file whose stream headers carry an OpenDML index ("indx", written when
+//   the first RIFF is closed) holds the "LIST odml" header, which the tool
+//   writes only at its clean end: a tool stopped right after it closed a
+//   RIFF leaves a file whose every chunk adds up, but it is not whole; and
+//   every part that index names lies inside the file.
 #pragma once
 
 #include <cstdint>

@@ -40,14 +40,19 @@ std::wstring FreeNameIn(const std::wstring& folder, const std::wstring& base, co
 
 std::string ReserveTempName(const std::string& folder, const std::wstring& finalName, const ReserveName& reserve) {
     const std::wstring finalUpper = tk::AsciiUpper(finalName);
+    int failedInRow = 0;
     for (long long k = 0; k < kTempNameAttempts; ++k) {
         const std::string candidate =
             folder + (k == 0 ? std::string() : "[" + std::to_string(k) + "]") + kTempFileName;
         if (tk::AsciiUpper(tk::Widen(candidate)) == finalUpper) continue;
         switch (reserve(candidate)) {
         case Reservation::Reserved: return candidate;
-        case Reservation::Taken: break;
-        case Reservation::Failed: return {};
+        case Reservation::Taken: failedInRow = 0; break;
+        // A name still "delete pending" (held open by a scanner, an indexer
+        // or Explorer) fails although the folder takes new files.
+        case Reservation::Failed:
+            if (++failedInRow == kFailedNamesInRow) return {};
+            break;
         }
     }
     return {};

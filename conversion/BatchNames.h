@@ -33,9 +33,12 @@ std::wstring FreeNameIn(const std::wstring& folder, const std::wstring& base, co
 // this program or another copy of it) ever gets the same one.
 enum class Reservation { Reserved, Taken, Failed };
 using ReserveName = std::function<Reservation(const std::string& path)>;
-// The reserved path; empty when the folder takes no file at all (it is gone
-// or not writable).
+// A name that cannot be made (Failed: "access denied" for a name still
+// delete pending, say) is passed over for the next one. The reserved path;
+// empty when the folder takes no file at all: kFailedNamesInRow names in a
+// row failed (it is gone or not writable).
 std::string ReserveTempName(const std::string& folder, const std::wstring& finalName, const ReserveName& reserve);
+inline constexpr int kFailedNamesInRow = 8;
 inline constexpr char kTempFileName[] = "temp_2953.avi";
 
 // The operation label while a file converts: Convert file "clip.mp4":

@@ -136,6 +136,13 @@ Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const
     return {FailureKind::ToolError, last};
 }
 
+Failure CheckedAgainstDisk(const Failure& why, unsigned long long written, std::optional<unsigned long long> freeBytes) {
+    const bool aboutInput = why.kind == FailureKind::SourceMissing || why.kind == FailureKind::SourceUnreadable ||
+                            why.kind == FailureKind::NotVideo;
+    if (aboutInput || !freeBytes || *freeBytes >= written + kDiskFullMargin) return why;
+    return {FailureKind::DiskFull, {}};
+}
+
 std::wstring ReasonText(const Failure& failure) {
     switch (failure.kind) {
     case FailureKind::SourceMissing: return L"the file is missing";

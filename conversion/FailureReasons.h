@@ -4,6 +4,7 @@
 // lines (FFmpeg's messages, as the tool prints them on its console).
 #pragma once
 
+#include <optional>
 #include <string>
 
 enum class FailureKind {
@@ -45,6 +46,14 @@ struct Failure {
 //   file", "corrupt"): Damaged; any other error line: ToolError with that
 //   line; none: Stopped.
 Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const std::string& outputPath);
+
+// The output volume asked, once a failed file's leftovers are removed: when
+// its free space cannot hold what the tool had written plus kDiskFullMargin,
+// the disk is full, whatever the tool printed last (under Wine a full disk
+// reaches the tool as "Bad file descriptor"). Reasons about the input stay.
+// Nothing known of the free space: the reason as it is.
+Failure CheckedAgainstDisk(const Failure& why, unsigned long long written, std::optional<unsigned long long> freeBytes);
+inline constexpr unsigned long long kDiskFullMargin = 1024 * 1024;
 
 // The last line of the tool's output that says something went wrong: not a
 // status line, not its closing summary, not an indented detail or a heading

@@ -73,9 +73,36 @@ size_t MessageLineBudget() {
     return LineBudget(::GetSystemMetrics(SM_CXSCREEN), average > 0 ? average : 7);
 }
 
+SizeLookup& SizeLookupOverride() {
+    static SizeLookup lookup;
+    return lookup;
+}
+
+ReserveName& ReserveNameOverride() {
+    static ReserveName reserve;
+    return reserve;
+}
+
+Reservation ReserveByCreating(const std::string& path) {
+    if (ReserveNameOverride()) return ReserveNameOverride()(path);
+    switch (tk::CreateNewFile(path)) {
+    case tk::NewFile::Made: return Reservation::Reserved;
+    case tk::NewFile::NameTaken: return Reservation::Taken;
+    default: return Reservation::Failed;
+    }
+}
+
+std::optional<long long> SourceSize(const std::string& path) {
+    return SizeLookupOverride() ? SizeLookupOverride()(path) : tk::LookUpSize(path);
+}
+
 }  // namespace
 
 void SetFatalEndForTesting(FatalEnd end) { FatalEndOverride() = std::move(end); }
+
+void SetSizeLookupForTesting(SizeLookup lookup) { SizeLookupOverride() = std::move(lookup); }
+
+void SetReserveNameForTesting(ReserveName reserve) { ReserveNameOverride() = std::move(reserve); }
 
 int PercentOf(int positionSeconds, int durationSeconds) {
     if (durationSeconds <= 0) return 0;
@@ -248,22 +275,22 @@ bool TForm2::StartFile(const std::string& source, const std::string& folder, con
         return false;
     };
     // A source gone or emptied since it was listed is not worth a run.
-    const bool missing = !tk::FileExists(source);
-    if (missing || tk::EntrySize(source) == 0)
-        return passOver({missing ? FailureKind::SourceMissing : FailureKind::SourceEmpty, {}});
+    if (!tk::FileExists(source)) return passOver({FailureKind::SourceMissing, {}});
+    // Only a size known to be 0 is empty; a size that cannot be looked up
+    // leaves it to the tool.
+    const std::optional<long long> size = SourceSize(source);
+    if (size && *size == 0) return passOver({FailureKind::SourceEmpty, {}});
     TargetFile = MakeOutputName(CurrentSourceName, folder);
-    TempFile = ReserveTempName(folder, TargetFile, [](const std::string& path) {
-        switch (tk::CreateNewFile(path)) {
-        case tk::NewFile::Made: return Reservation::Reserved;
-        case tk::NewFile::NameTaken: return Reservation::Taken;
-        default: return Reservation::Failed;
-        }
-    });
-    // No temporary file: the output folder is gone or takes no file.
-    if (TempFile.empty())
-        return passOver({tk::DirectoryExists(folder) ? FailureKind::OutputFolderNotWritable
-                                                     : FailureKind::OutputFolderMissing,
+    TempFile = ReserveTempName(folder, TargetFile, ReserveByCreating);
+    // No temporary file: the output folder is gone or takes no file. A
+    // folder that takes a file of another name is writable: this file alone
+    // could not be handed over.
+    if (TempFile.empty()) {
+        if (!tk::DirectoryExists(folder)) return passOver({FailureKind::OutputFolderMissing, {}});
+        return passOver({tk::FolderTakesNewFile(folder) ? FailureKind::NotHandedOver
+                                                        : FailureKind::OutputFolderNotWritable,
                          {}});
+    }
     Worker->SourcePath = source;
     Worker->TempPath = TempFile;
     Worker->JobRequested = true;
@@ -291,14 +318,23 @@ void TForm2::FinishFile() {
     // An exit code alone can lie: a tool ended from outside may report 0.
     const bool converted = Worker->ToolExitCode == 0 && IsWholeAviFile(temp);
     if (!converted) {
+        const long long written = tk::LookUpSize(tempPath).value_or(0);
         ::DeleteFileW(temp.c_str());
-        NoteNotConverted(source, ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath));
+        // The disk tells whether it is full, whatever the tool printed.
+        NoteNotConverted(source, CheckedAgainstDisk(ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath),
+                                                    static_cast<unsigned long long>(written),
+                                                    tk::FreeSpace(OutputFolder)));
         return;
     }
+    // Whole on disk before it takes its name, not only in the system's cache:
+    // a power cut after "Done." must not leave zeros under the final name.
+    // (A file held open without write sharing is not flushed here; it will
+    // not move either, and the box says so.)
+    tk::FlushToDisk(temp);
     // A name taken while the file converted gives way to the next free one;
     // nothing is ever replaced.
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-        if (::MoveFileExW(temp.c_str(), TargetFile.c_str(), 0)) return;
+        if (::MoveFileExW(temp.c_str(), TargetFile.c_str(), MOVEFILE_WRITE_THROUGH)) return;
         if (!tk::PathExists(TargetFile)) break;
         TargetFile = MakeOutputName(source, OutputFolder);
     }
@@ -425,7 +461,12 @@ void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
     } catch (...) {
         unexpected = "Unknown error";
     }
-    if (!fatal.empty()) Synchronize([&] { EndProgram(fatal); });
+    // The program ends: the file this batch reserved for the job goes first,
+    // as the tool never wrote it.
+    if (!fatal.empty()) Synchronize([&] {
+        ::DeleteFileA(tempPath.c_str());
+        EndProgram(fatal);
+    });
     if (!unexpected.empty()) Synchronize([&] { tk::Application::Get().ShowError(unexpected); });
 
     // A started tool is never left behind: the next job must not start while

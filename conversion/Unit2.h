@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,8 @@ public:
     // temporary file reserved. False when no temporary file could be made;
     // the source is then noted as not converted and nothing is handed over.
     // So is a source that is missing or empty when its turn comes: the tool
-    // is not run for it.
+    // is not run for it. A source whose size cannot be looked up goes to the
+    // tool, which tells whether it can read it.
     bool StartFile(const std::string& source, const std::string& folder, const std::wstring& realName = {});
     // The free output file name for a source (its real name) in the folder.
     static std::wstring MakeOutputName(const std::wstring& source, const std::string& folder);
@@ -190,3 +192,14 @@ int PercentOf(int positionSeconds, int durationSeconds);
 // start workers put a recorder in its place; an empty function restores it.
 using FatalEnd = std::function<void(const std::string& message)>;
 void SetFatalEndForTesting(FatalEnd end);
+
+// How the batch looks up a source's size (tk::LookUpSize): nothing when the
+// lookup fails. Tests put a failing one in place; an empty function
+// restores it.
+using SizeLookup = std::function<std::optional<long long>(const std::string& path)>;
+void SetSizeLookupForTesting(SizeLookup lookup);
+
+// How the batch reserves a temporary name (tk::CreateNewFile). Tests put one
+// in place that answers "cannot be made" for some names; an empty function
+// restores it.
+void SetReserveNameForTesting(ReserveName reserve);

@@ -139,11 +139,54 @@ HANDLE MakeKillOnCloseJob() {
     return job.Release();
 }
 
+// ToolCreationFlags for the job this program runs in, if any.
+DWORD CreationFlagsHere() {
+    BOOL inJob = FALSE;
+    if (!::IsProcessInJob(::GetCurrentProcess(), nullptr, &inJob) || !inJob) return ToolCreationFlags(false, 0);
+    // Where the system does not tell the job's limits, a start out of it is
+    // tried all the same: a refusal falls back to the plain start at once.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (!::QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits, sizeof limits, nullptr))
+        return ToolCreationFlags(true, JOB_OBJECT_LIMIT_BREAKAWAY_OK);
+    return ToolCreationFlags(true, limits.BasicLimitInformation.LimitFlags);
+}
+
 }  // namespace
+
+DWORD ToolCreationFlags(bool programInJob, DWORD outerJobLimits) {
+    // A job that lets its processes break away silently starts them outside
+    // by itself.
+    const bool breakaway = programInJob && (outerJobLimits & JOB_OBJECT_LIMIT_BREAKAWAY_OK) &&
+                           !(outerJobLimits & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+    return CREATE_SUSPENDED | (breakaway ? CREATE_BREAKAWAY_FROM_JOB : 0);
+}
+
+bool StartOnce(DWORD flags, const std::function<bool(DWORD flags)>& start) {
+    if (start(flags)) return true;
+    // The outer job refused to let the tool out after all: a plain start.
+    return (flags & CREATE_BREAKAWAY_FROM_JOB) && start(flags & ~CREATE_BREAKAWAY_FROM_JOB);
+}
 
 // ---- Tmpegconverter -----------------------------------------------------------
 
-Tmpegconverter::Tmpegconverter() : job_(MakeKillOnCloseJob()) {}
+Tmpegconverter::Tmpegconverter() : job_(MakeKillOnCloseJob()), creationFlags_(CreationFlagsHere()) {}
+
+bool Tmpegconverter::StartProcess(const std::string& commandLine, STARTUPINFOA& startup,
+                                  PROCESS_INFORMATION& started) {
+    const auto start = [&](DWORD flags) {
+        std::string writable = commandLine;  // CreateProcessA may write into it
+        if (start_) return start_(writable, flags, startup, started);
+        return ::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                                &started) != FALSE;
+    };
+    DWORD pause = kFirstRetryPause;
+    for (int attempt = 1;; ++attempt) {
+        if (StartOnce(creationFlags_, start)) return true;
+        if (attempt == kStartAttempts) return false;
+        ::Sleep(pause);
+        pause *= 2;
+    }
+}
 
 void Tmpegconverter::RunTool(const std::string& commandLine) {
     {
@@ -179,10 +222,8 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     startup.hStdOutput = writePipe.Get();
     startup.hStdError = writePipe.Get();
 
-    std::string writable = commandLine;  // CreateProcessA may write into it
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!StartProcess(commandLine, startup, started)) {
         finished_ = true;
         throw ToolStartFailure(kCreateProcessFailure);
     }
@@ -193,7 +234,8 @@ void Tmpegconverter::RunTool(const std::string& commandLine) {
     // normal priority, so the windows stay responsive while it takes every
     // core. (The priority is set here rather than as a creation flag, which
     // Wine does not take.) A program that runs inside a job that allows no
-    // nested one cannot add the tool to ours; the tool then runs all the same.
+    // nested one and lets nothing break away cannot add the tool to ours; the
+    // tool then runs all the same, in that job.
     if (job_) ::AssignProcessToJobObject(job_.Get(), process.Get());
     ::SetPriorityClass(process.Get(), BELOW_NORMAL_PRIORITY_CLASS);
     ::ResumeThread(thread.Get());

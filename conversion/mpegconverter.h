@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -69,6 +70,30 @@ void ReplaceNuls(std::string& bytes);
 inline constexpr char kPipeFailure[] = "Can not create a pipe for STDOUT!";
 inline constexpr char kCreateProcessFailure[] = "CreateProcess error!";
 
+// A start of the tool that fails is tried again, this many times in all,
+// after a pause that grows each time (in all about a second): under Wine a
+// start fails now and then, and on Windows a scanner may still hold the
+// freshly written tool.
+inline constexpr int kStartAttempts = 3;
+inline constexpr DWORD kFirstRetryPause = 300;  // ms; the second pause is twice as long
+
+// How the runner starts a process: CreateProcessA with the command line
+// (writable), the creation flags and the start-up information; true when it
+// started. Tests put one in place that fails the first starts.
+using ProcessStart = std::function<bool(std::string& commandLine, DWORD flags, STARTUPINFOA& startup,
+                                        PROCESS_INFORMATION& started)>;
+
+// The creation flags of the tool: suspended, so that it joins the runner's
+// job before it runs; and out of the job the program itself runs in, where
+// that job lets its processes break away (a job that allows no nested job,
+// as on Windows 7, would otherwise keep the tool out of ours).
+DWORD ToolCreationFlags(bool programInJob, DWORD outerJobLimits);
+
+// One try at starting the tool with those flags: a start out of the
+// program's job that the system refuses is made again at once as a plain
+// one. True when one of them started.
+bool StartOnce(DWORD flags, const std::function<bool(DWORD flags)>& start);
+
 // RunTool could not start the tool; the text is one of the two messages
 // above, which the program shows before it ends.
 class ToolStartFailure : public tk::Error {
@@ -99,8 +124,15 @@ public:
     // Starts a run: clears the output and Finished, starts the tool hidden
     // with its standard output and error on a pipe, below normal priority
     // and inside the runner's job, and returns at once.
-    // Throws ToolStartFailure when the pipe or the process cannot be made.
+    // A start that fails is tried again (kStartAttempts in all); a start
+    // out of the program's job that the system refuses is made again as a
+    // plain one. Throws ToolStartFailure when the pipe cannot be made or the
+    // process still cannot be started.
     void RunTool(const std::string& commandLine);
+
+    // Tests: the process start to use; an empty function restores
+    // CreateProcessA.
+    void SetProcessStartForTesting(ProcessStart start) { start_ = std::move(start); }
 
     // Drains the pipe, then waits in 100 ms steps (draining after each; the
     // tool's end ends a step at once) until the output holds the duration
@@ -138,12 +170,15 @@ public:
 
 private:
     void DrainLocked();
+    bool StartProcess(const std::string& commandLine, STARTUPINFOA& startup, PROCESS_INFORMATION& started);
 
     mutable std::mutex lock_;  // guards everything below but finished_
     std::atomic<bool> finished_{false};
     tk::Handle readPipe_;  // ours; the read end, until the end of the run is seen
     tk::Handle process_;   // ours; the tool's process, until the end of the run is seen
     tk::Handle job_;       // ours; ends its processes when closed (none where no job can be made)
+    DWORD creationFlags_;  // ToolCreationFlags for the job this program runs in
+    ProcessStart start_;   // empty: CreateProcessA
     DWORD exitCode_ = STILL_ACTIVE;
     std::string commandLine_;
     std::string output_;

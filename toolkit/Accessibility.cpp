@@ -189,7 +189,20 @@ public:
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
         if (!end) return E_POINTER;
         ::VariantInit(end);
-        return proxy_ ? proxy_->accNavigate(direction, start, end) : S_FALSE;
+        const Target target = Resolve(start);
+        if (target.kind == Target::Invalid) return E_INVALIDARG;
+        LONG count = 0;
+        get_accChildCount(&count);
+        if (start.lVal != CHILDID_SELF && start.lVal > count) return E_INVALIDARG;
+        // The proxy numbers the child windows without our items: its numbers
+        // would land on the wrong child.
+        const LONG to = NavigateChildren(direction, start.lVal, count);
+        if (to > 0) return I4(to, end);
+        if (to == 0 || target.kind == Target::Item || !proxy_) return S_FALSE;
+        const HRESULT result = proxy_->accNavigate(direction, target.proxyChild, end);
+        if (target.kind == Target::Window && end->vt == VT_I4 && end->lVal > 0)
+            end->lVal += static_cast<LONG>(Items().size());
+        return result;
     }
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override {
         if (!child) return E_POINTER;
@@ -303,6 +316,20 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void NotifyItemChanged(HWND window, DWORD event, size_t item) {
     if (window) ::NotifyWinEvent(event, window, OBJID_CLIENT, static_cast<LONG>(item + 1));
+}
+
+LONG NavigateChildren(LONG direction, LONG start, LONG childCount) {
+    switch (direction) {
+    case NAVDIR_FIRSTCHILD: return start == CHILDID_SELF && childCount > 0 ? 1 : 0;
+    case NAVDIR_LASTCHILD: return start == CHILDID_SELF && childCount > 0 ? childCount : 0;
+    case NAVDIR_NEXT:
+        if (start == CHILDID_SELF) return kNotAChildMove;
+        return start >= 1 && start < childCount ? start + 1 : 0;
+    case NAVDIR_PREVIOUS:
+        if (start == CHILDID_SELF) return kNotAChildMove;
+        return start > 1 && start <= childCount ? start - 1 : 0;
+    default: return kNotAChildMove;
+    }
 }
 
 std::string AccessibleNameFromHint(const std::string& hint) {

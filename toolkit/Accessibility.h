@@ -55,6 +55,16 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam);
 // the provider's AccessibleItems().
 void NotifyItemChanged(HWND window, DWORD event, size_t item);
 
+// Navigation among the children of a client object, numbered as screen
+// readers list them: the items from 1, then the child windows. The child
+// reached from `start` (CHILDID_SELF or a child's number) by a move
+// (NAVDIR_...) among `childCount` children; 0 when there is none;
+// kNotAChildMove for a move that does not stay among the children (to the
+// window's siblings, or by position on the screen), which the system's proxy
+// answers.
+inline constexpr LONG kNotAChildMove = -1;
+LONG NavigateChildren(LONG direction, LONG start, LONG childCount);
+
 // The name a sighted user reads from a control whose hint tells what it
 // does: the hint without its closing full stop or dots ("Start Converting."
 // gives "Start Converting", "Add GVI files to list..." gives "Add GVI files

@@ -68,19 +68,54 @@ NewFile CreateNewFile(const std::string& path) {
     return NewFile::Failed;
 }
 
-long long EntrySize(const std::string& path) {
-    if (path.find_first_of("*?") != std::string::npos) return 0;
+long long EntrySize(const std::string& path) { return LookUpSize(path).value_or(0); }
+
+std::optional<long long> LookUpSize(const std::string& path) {
+    if (path.find_first_of("*?") != std::string::npos) return std::nullopt;
     WIN32_FIND_DATAA entry;
     const HANDLE find = ::FindFirstFileA(path.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    ::FindClose(find);
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    return static_cast<long long>((static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+    if (find != INVALID_HANDLE_VALUE) {
+        ::FindClose(find);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+        return static_cast<long long>((static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) |
+                                      entry.nFileSizeLow);
+    }
+    // A folder the user may not list can still hold a file the user may read.
+    FileHandle file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size)) return std::nullopt;
+    return static_cast<long long>(size.QuadPart);
 }
 
 bool DirectoryExists(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderTakesNewFile(const std::string& folder) {
+    // Short names, so that a folder path near the length limit still takes
+    // one; each goes again when it is closed.
+    for (int k = 0; k < 10; ++k) {
+        const std::string probe = folder + "~qo" + std::to_string(k) + ".tmp";
+        FileHandle file(::CreateFileA(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file) return true;
+    }
+    return false;
+}
+
+std::optional<unsigned long long> FreeSpace(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(Widen(folder).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
+
+bool FlushToDisk(const std::wstring& path) {
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.Get());
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

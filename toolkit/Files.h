@@ -24,6 +24,16 @@ enum class NewFile { Made, NameTaken, Failed };
 NewFile CreateNewFile(const std::string& path);
 // True when the attribute query succeeds and names a folder.
 bool DirectoryExists(const std::string& path);
+// True when a new file can be made in the folder (ending with a backslash):
+// one of a short name of its own ("~qo0.tmp" to "~qo9.tmp") is made and
+// removed again.
+bool FolderTakesNewFile(const std::string& folder);
+// The bytes free for this user on the volume of a folder; nothing when the
+// system cannot tell.
+std::optional<unsigned long long> FreeSpace(const std::string& folder);
+// Writes what the system still holds in its cache of a file to the disk
+// (the file opened for writing, shared with everyone); false when it cannot.
+bool FlushToDisk(const std::wstring& path);
 
 // The short (8.3) form of a path that exists; the path itself when the
 // system has no short form for it.
@@ -34,6 +44,11 @@ std::string ShortPathName(const std::string& path);
 // folder, when the lookup fails, and for a path with wildcards, which would
 // find some other entry.
 long long EntrySize(const std::string& path);
+// The same, told apart from a lookup that fails: the find-first entry's
+// size; when the folder cannot be listed, the size of the file opened for
+// its attributes; nothing when neither can be read (or for a path with
+// wildcards).
+std::optional<long long> LookUpSize(const std::string& path);
 
 // The whole content of a file; nothing when the file cannot be opened.
 std::optional<std::string> ReadWholeFile(const std::string& path);

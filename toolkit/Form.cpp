@@ -59,8 +59,11 @@ Form::~Form() {
         if (OnDestroy) Guarded([&] { OnDestroy(this); });
         for (Timer* timer : timers_) timer->SetEnabled(false);
     }
-    components_.clear();  // child windows go before their parent
+    // A screen reader that asks while the components go must not reach them:
+    // this form stops answering, and forgets its controls, first.
     UnregisterAccessible(hwnd_);
+    controls_.clear();
+    components_.clear();  // child windows go before their parent
     if (hwnd_ && ::IsWindow(hwnd_)) {
         ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);

@@ -112,7 +112,9 @@ const ButtonCase kButtonCases[] = {
     {false, "ImageButton4", "Remove all files from list"},
     {false, "ImageButton5", "Play the selected file"},
     {false, "ImageButton10", "Select Output Folder"},
-    {true, "ImageButton9", "Close"},
+    // The progress window's title button minimises the program while the
+    // batch goes on: named by what it does.
+    {true, "ImageButton9", "Minimize"},
 };
 
 TEST_F(AccessibilityTest, EveryImageButtonIsANamedPushButton) {
@@ -137,6 +139,74 @@ TEST_F(AccessibilityTest, EveryImageButtonIsANamedPushButton) {
         for (tk::Control* c : form->Controls()) buttons += dynamic_cast<TImageButton*>(c) != nullptr;
     EXPECT_EQ(buttons, std::size(kButtonCases));
     EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// A screen reader walks the progress window's children with "first child",
+// "next", "previous" and "last child": the bars and labels in the order it
+// lists them, then the title button.
+TEST_F(AccessibilityTest, NavigationWalksTheChildrenInTheOrderTheyAreListed) {
+    Form2->Show();
+    FlushEvents();
+    Accessible progress(Form2->Handle());
+    ASSERT_TRUE(progress);
+    ASSERT_EQ(progress.ChildCount(), 7);
+    auto move = [&](LONG direction, LONG from) {
+        VARIANT end;
+        ::VariantInit(&end);
+        const HRESULT result = progress->accNavigate(direction, Accessible::Child(from), &end);
+        if (result != S_OK) return result == S_FALSE && end.vt == VT_EMPTY ? 0L : -100L;
+        if (end.vt != VT_I4) {
+            ::VariantClear(&end);
+            return -200L;
+        }
+        return end.lVal;
+    };
+    const struct {
+        LONG direction, from, to;
+        const wchar_t* name;  // of the item reached; the title button, a child window, is named by itself
+    } moves[] = {
+        {NAVDIR_FIRSTCHILD, CHILDID_SELF, 1, L"Current file progress"},
+        {NAVDIR_NEXT, 1, 2, L"Total progress"},
+        {NAVDIR_NEXT, 2, 3, L"Current Operation:"},
+        {NAVDIR_NEXT, 6, 7, nullptr},  // the last label, then the title button
+        {NAVDIR_NEXT, 7, 0, nullptr},
+        {NAVDIR_PREVIOUS, 7, 6, L"0%"},
+        {NAVDIR_PREVIOUS, 1, 0, nullptr},
+        {NAVDIR_LASTCHILD, CHILDID_SELF, 7, nullptr},
+    };
+    for (const auto& m : moves) {
+        SCOPED_TRACE(testing::Message() << "direction " << m.direction << " from " << m.from);
+        const LONG to = move(m.direction, m.from);
+        EXPECT_EQ(to, m.to);
+        if (m.name && to > 0) {
+            EXPECT_EQ(progress.Name(to), m.name);
+        }
+    }
+    VARIANT end;
+    EXPECT_EQ(progress->accNavigate(NAVDIR_NEXT, Accessible::Child(8), &end), E_INVALIDARG);
+}
+
+// What a screen reader gets when it asks the main window while the window's
+// controls are being freed (recorded as the first of them goes).
+WNDPROC gButtonProc = nullptr;
+LRESULT gAnswerWhileFreed = -1;
+LRESULT CALLBACK AskTheParentAtTheEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY && gAnswerWhileFreed == -1)
+        gAnswerWhileFreed = ::SendMessageW(::GetParent(window), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+    return ::CallWindowProcA(gButtonProc, window, message, wParam, lParam);
+}
+
+TEST_F(AccessibilityTest, AWindowStopsAnsweringBeforeItsControlsAreFreed) {
+    Accessible main(Form1->Handle());
+    ASSERT_TRUE(main);
+    ASSERT_GT(main.ChildCount(), 0);
+    const HWND button = Form1->ImageButton1->Handle();
+    ASSERT_EQ(::GetParent(button), Form1->Handle());
+    gAnswerWhileFreed = -1;
+    gButtonProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AskTheParentAtTheEnd)));
+    tk::Application::Get().ResetForTesting();  // the forms go
+    EXPECT_EQ(gAnswerWhileFreed, 0) << "the system's proxy answers, not the window's own object";
 }
 
 TEST_F(AccessibilityTest, AScreenReaderPressesAButton) {

@@ -36,6 +36,22 @@ inline std::string Movie(int frames = 3) {
 }
 inline std::string Index(int frames = 3) { return Chunk("idx1", std::string(16 * frames, 'i')); }
 
+// The header list of a file the tool can grow past 1 GB: a stream's list
+// holding its OpenDML index ("indx", once the first RIFF is closed) or the
+// placeholder written at the start, and the OpenDML list ("LIST odml", at the
+// clean end) or its placeholder.
+// The index's entries in use name parts of `indexed` bytes from the file's
+// start.
+inline std::string OpenDmlHeader(bool streamIndex, bool openDml, uint32_t indexed = 16) {
+    std::string indx = std::string(4, 'h') + Le32(1) + std::string(16, 'h');  // one entry in use, room for four
+    indx += Le32(0) + Le32(0) + Le32(indexed) + Le32(3) + std::string(16 * 3, '\0');
+    const std::string strl = List("strl", Chunk("strh", std::string(56, '\0')) + Chunk("strf", std::string(40, 'f')) +
+                                              Chunk(streamIndex ? "indx" : "JUNK", indx));
+    const std::string dmlh = Chunk("dmlh", std::string(248, '\0'));
+    return List("hdrl", Chunk("avih", std::string(56, '\0')) + strl +
+                            (openDml ? List("odml", dmlh) : Chunk("JUNK", "odml" + dmlh)));
+}
+
 // What the tool leaves when it ends cleanly.
 inline std::string Whole() { return Riff("AVI ", Header() + Chunk("JUNK", "pad") + Movie() + Index()); }
 // What it leaves when it is stopped halfway: sizes never filled in, no index.

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,27 +66,41 @@ TEST(BatchNamesTest, OutputNameIsTheFirstFreeOne) {
     }
 }
 
+// The first n names tried in D:\out\.
+std::vector<std::string> TempNames(int n, int from = 0) {
+    std::vector<std::string> names;
+    for (int k = from; k < from + n; ++k)
+        names.push_back("D:\\out\\" + (k == 0 ? std::string() : "[" + std::to_string(k) + "]") + "temp_2953.avi");
+    return names;
+}
+
 TEST(BatchNamesTest, TemporaryNameIsReservedAndNeverTheFinalName) {
     const auto R = Reservation::Reserved, T = Reservation::Taken, F = Reservation::Failed;
+    std::vector<Reservation> sevenFailed(7, F), apart = sevenFailed;
+    apart.push_back(T);
+    apart.insert(apart.end(), sevenFailed.begin(), sevenFailed.end());
+    apart.push_back(R);
     const struct {
         const char* what;
-        std::vector<Reservation> answers;  // for each name tried, in turn
+        std::vector<Reservation> answers;  // for each name tried, in turn; then Failed
         const wchar_t* finalName;
         const char* expected;
         std::vector<std::string> tried;
     } cases[] = {
-        {"free", {R}, L"D:\\out\\clip.AVI", "D:\\out\\temp_2953.avi", {"D:\\out\\temp_2953.avi"}},
-        {"taken, then free", {T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi",
-         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}},
-        {"taken twice", {T, T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[2]temp_2953.avi",
-         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi", "D:\\out\\[2]temp_2953.avi"}},
+        {"free", {R}, L"D:\\out\\clip.AVI", "D:\\out\\temp_2953.avi", TempNames(1)},
+        {"taken, then free", {T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi", TempNames(2)},
+        {"taken twice", {T, T, R}, L"D:\\out\\clip.AVI", "D:\\out\\[2]temp_2953.avi", TempNames(3)},
         // A source named temp_2953.mp4 ends as temp_2953.AVI: the same file,
         // never reserved.
-        {"the final name itself", {R}, L"D:\\out\\temp_2953.AVI", "D:\\out\\[1]temp_2953.avi",
-         {"D:\\out\\[1]temp_2953.avi"}},
-        {"the folder takes no file", {F}, L"D:\\out\\clip.AVI", "", {"D:\\out\\temp_2953.avi"}},
-        {"taken, then no file", {T, F}, L"D:\\out\\clip.AVI", "",
-         {"D:\\out\\temp_2953.avi", "D:\\out\\[1]temp_2953.avi"}},
+        {"the final name itself", {R}, L"D:\\out\\temp_2953.AVI", "D:\\out\\[1]temp_2953.avi", TempNames(1, 1)},
+        // "Access denied" for a name still delete pending: the next name.
+        {"cannot be made, then free", {F, R}, L"D:\\out\\clip.AVI", "D:\\out\\[1]temp_2953.avi", TempNames(2)},
+        {"cannot be made, taken, cannot be made, free", {F, T, F, R}, L"D:\\out\\clip.AVI",
+         "D:\\out\\[3]temp_2953.avi", TempNames(4)},
+        {"failures apart", apart, L"D:\\out\\clip.AVI", "D:\\out\\[15]temp_2953.avi", TempNames(16)},
+        // No name at all can be made: the folder takes no file.
+        {"the folder takes no file", {}, L"D:\\out\\clip.AVI", "", TempNames(kFailedNamesInRow)},
+        {"taken, then no file", {T}, L"D:\\out\\clip.AVI", "", TempNames(kFailedNamesInRow + 1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -104,6 +120,20 @@ TEST(BatchNamesTest, TemporaryNameIsReservedAndNeverTheFinalName) {
               }),
               "");
     EXPECT_GT(tries, 100);
+}
+
+// The size of a source: 0 only for a file known to be empty; nothing when
+// the lookup fails.
+TEST(BatchNamesTest, SizeLookupTellsEmptyFromUnknown) {
+    ScratchFolder scratch;
+    WriteBytes(scratch.Path() + "five.mp4", "12345");
+    WriteBytes(scratch.Path() + "empty.mp4", "");
+    EXPECT_EQ(tk::LookUpSize(scratch.Path() + "five.mp4"), std::optional<long long>(5));
+    EXPECT_EQ(tk::LookUpSize(scratch.Path() + "empty.mp4"), std::optional<long long>(0));
+    EXPECT_EQ(tk::LookUpSize(scratch.Path() + "gone.mp4"), std::nullopt);
+    EXPECT_EQ(tk::LookUpSize(scratch.Path() + "f?ve.mp4"), std::nullopt);
+    EXPECT_EQ(tk::LookUpSize(scratch.Path()), std::optional<long long>(0));  // a folder
+    EXPECT_EQ(tk::EntrySize(scratch.Path() + "gone.mp4"), 0);
 }
 
 TEST(BatchNamesTest, BarsAndPercentages) {
@@ -648,6 +678,122 @@ TEST_F(BatchTest, ARealNameOutsideTheCodePageNamesTheOutput) {
     RunToEnd();
     EXPECT_EQ(WideOutputFiles(), std::vector<std::wstring>{name + L".AVI"});
     EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + bad + tk::Widen(kStopped)});
+}
+
+// A start of the tool that fails now and then is tried again: the batch
+// goes on, and the program does not end. Starts fail twice for the second
+// file and once for the third.
+TEST_F(BatchTest, AStartThatFailsAFewTimesDoesNotEndTheBatch) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    std::vector<std::string> fatal;
+    SetFatalEndForTesting([&](const std::string& message) { fatal.push_back(message); });
+    std::atomic<int> starts{0};
+    const std::vector<int> failing = {2, 3, 5};  // the starts that fail, counted from 1
+    Converter->SetProcessStartForTesting(
+        [&](std::string& line, DWORD flags, STARTUPINFOA& startup, PROCESS_INFORMATION& started) {
+            const int start = ++starts;
+            if (std::find(failing.begin(), failing.end(), start) != failing.end()) return false;
+            return ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                                    &started) != FALSE;
+        });
+    StartBatch({Source("a.mp4", Converts()), Source("b.mp4", Converts()), Source("c.mp4", Converts())});
+    RunToEnd();
+    SetFatalEndForTesting(nullptr);
+    EXPECT_EQ(starts, 6);
+    EXPECT_TRUE(fatal.empty());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.AVI", "b.AVI", "c.AVI"}));
+}
+
+// A tool that still cannot be started ends the program, and the temporary
+// file this batch reserved for it is gone first.
+TEST_F(BatchTest, AToolThatCannotStartLeavesNoTemporaryFile) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    std::vector<std::string> fatal, leftAtTheEnd;
+    SetFatalEndForTesting([&](const std::string& message) {
+        fatal.push_back(message);
+        leftAtTheEnd = OutputFiles();
+    });
+    Converter->SetProcessStartForTesting([](std::string&, DWORD, STARTUPINFOA&, PROCESS_INFORMATION&) { return false; });
+    StartBatch({Source("a.mp4", Converts())});
+    RunToEnd();
+    SetFatalEndForTesting(nullptr);
+    EXPECT_EQ(fatal, std::vector<std::string>{"CreateProcess error!"});
+    EXPECT_EQ(leftAtTheEnd, std::vector<std::string>{});
+}
+
+// A name still "delete pending" (the last failed file's temporary file, held
+// open by a scanner or Explorer): the file takes the next name, and the
+// folder is not called unwritable. Windows answers "access denied" for such a
+// name, Wine "exists": the batch meets the system's own answer, and then
+// "access denied" from a reservation that gives it for that name.
+TEST_F(BatchTest, ATemporaryNameStillDeletePendingIsPassedOver) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string pending = out_ + "temp_2953.avi";
+    WriteBytes(pending, "the last failed file's");
+    tk::FileHandle scanner(::CreateFileA(pending.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(scanner);
+    ASSERT_TRUE(::DeleteFileA(pending.c_str()));
+    std::vector<std::string> tried;
+    auto runOne = [&](const char* name) {
+        StartBatch({Source(name, Converts())});
+        std::string reserved;
+        EXPECT_TRUE(RunUntil([&] { return !(reserved = TempFile).empty() || !Converting; }, 10000));
+        EXPECT_EQ(reserved, out_ + "[1]temp_2953.avi");
+        RunToEnd();
+    };
+    runOne("a.mp4");
+    SetReserveNameForTesting([&](const std::string& path) {
+        tried.push_back(path);
+        if (path == pending) return Reservation::Failed;  // "access denied"
+        return tk::CreateNewFile(path) == tk::NewFile::Made ? Reservation::Reserved : Reservation::Taken;
+    });
+    runOne("b.mp4");
+    SetReserveNameForTesting(nullptr);
+    scanner.Reset();
+    EXPECT_EQ(tried, (std::vector<std::string>{pending, out_ + "[1]temp_2953.avi"}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Done.", "Done."}));
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"a.AVI", "b.AVI"}));
+}
+
+// A folder that takes new files but none of the temporary names is not
+// called unwritable.
+TEST_F(BatchTest, AFolderThatTakesFilesIsNotCalledUnwritable) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    // A folder path so near the length limit that no temporary name fits,
+    // while a shorter name still does.
+    std::string deep = out_;
+    ASSERT_LT(deep.size(), 200u);
+    deep.resize(247, 'd');
+    ASSERT_TRUE(::CreateDirectoryA(deep.c_str(), nullptr)) << deep.size();
+    deep += "\\";
+    const std::string a = Source("a.mp4", Converts());
+    StartBatch({a});
+    OutputFolder = deep;
+    RunToEnd(20000);
+    EXPECT_EQ(boxes.Texts(),
+              std::vector<std::string>{"Done.\n\nNot converted:\n" + a + " - the program could not hand it to the converter"});
+}
+
+// The size of a source that cannot be looked up (its folder may not be
+// listed) is no reason to skip it: the tool is run. Only a size known to be
+// 0 is "the file is empty".
+TEST_F(BatchTest, ASizeThatCannotBeLookedUpLeavesItToTheTool) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string listed = Source("unlisted.mp4", Converts());
+    const std::string empty = in_ + "empty.mp4";
+    WriteBytes(empty, "");
+    SetSizeLookupForTesting([&](const std::string& path) -> std::optional<long long> {
+        if (path == listed) return std::nullopt;
+        return tk::LookUpSize(path);
+    });
+    StartBatch({listed, empty});
+    RunToEnd();
+    SetSizeLookupForTesting(nullptr);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + empty + " - the file is empty"});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"unlisted.AVI"});
 }
 
 TEST_F(BatchTest, AStepWithoutABatchDoesNothing) {

@@ -69,6 +69,42 @@ TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
     }
 }
 
+// When a file fails, the output disk is asked: a disk that cannot hold what
+// the tool had written plus a margin is full, whatever the tool printed last
+// (under Wine a full disk reaches the tool as "Bad file descriptor").
+TEST(FailureReasonsTest, TheDiskTellsWhetherItIsFull) {
+    const Failure closing{FailureKind::ToolError, "Error closing file D:\\temp_2953.avi: Bad file descriptor"};
+    constexpr unsigned long long kMb = 1024 * 1024;
+    const struct {
+        const char* what;
+        Failure why;
+        unsigned long long written;
+        std::optional<unsigned long long> freeBytes;
+        FailureKind kind;
+    } cases[] = {
+        {"4 MB written, 4 MB free once removed", closing, 4 * kMb, 4 * kMb + 4096, FailureKind::DiskFull},
+        {"nothing written, nothing free", closing, 0, 0, FailureKind::DiskFull},
+        {"stopped, the disk just short of the margin", {FailureKind::Stopped, {}}, 100, 100 + kDiskFullMargin - 1,
+         FailureKind::DiskFull},
+        {"room enough", closing, 4 * kMb, 4 * kMb + kDiskFullMargin, FailureKind::ToolError},
+        {"a large disk", {FailureKind::Damaged, {}}, 3 * kMb, 500 * kMb, FailureKind::Damaged},
+        {"the disk cannot tell", closing, 4 * kMb, std::nullopt, FailureKind::ToolError},
+        // What the input was stays, whatever the disk.
+        {"source missing", {FailureKind::SourceMissing, {}}, 0, 0, FailureKind::SourceMissing},
+        {"source unreadable", {FailureKind::SourceUnreadable, {}}, 0, 0, FailureKind::SourceUnreadable},
+        {"not a video", {FailureKind::NotVideo, {}}, 0, 0, FailureKind::NotVideo},
+        {"the tool's own word", {FailureKind::DiskFull, {}}, 0, 500 * kMb, FailureKind::DiskFull},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Failure checked = CheckedAgainstDisk(c.why, c.written, c.freeBytes);
+        EXPECT_EQ(checked.kind, c.kind);
+        if (c.kind == c.why.kind) {
+            EXPECT_EQ(checked.detail, c.why.detail);
+        }
+    }
+}
+
 TEST(FailureReasonsTest, ReasonsInPlainWords) {
     EXPECT_EQ(ReasonText({FailureKind::NotRenamed, "[1]temp_2953.avi"}),
               L"the result could not be renamed; it is kept in the output folder as [1]temp_2953.avi");

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,27 @@ TEST_F(RealToolTest, BatchThroughTheProgressWindow) {
         EXPECT_EQ(name.find("temp_2953"), std::string::npos) << name;
     EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
     EXPECT_EQ(batch.shell.Requests().size(), Form1->CheckBox1->Checked() ? 1u : 0u);
+}
+
+// An output volume of 4 MB that fills up in the middle of the long clip
+// (real_tool_test.sh mounts it as drive Q:): the box says the disk is full,
+// whatever the tool printed; the short clips before and after it convert,
+// and nothing of the long one stays. The script checks the two AVI files.
+TEST_F(RealToolTest, ASmallOutputVolumeThatFillsUp) {
+    const std::vector<std::string> sources = SplitList(Environment("QUENDRIX_REAL_SMALL_SOURCES"));
+    const std::string out = Environment("QUENDRIX_REAL_SMALL_OUT");
+    if (sources.empty() || out.empty()) GTEST_SKIP() << "no small volume could be mounted";
+    ASSERT_EQ(sources.size(), 3u);
+    const std::optional<unsigned long long> free = tk::FreeSpace(out);
+    ASSERT_TRUE(free);
+    ASSERT_LE(*free, 4u * 1024 * 1024) << "the small volume";
+
+    ProgressWindowBatch batch(toolFolder_);
+    ASSERT_TRUE(batch.Run(sources, out, 300000)) << "the batch ended";
+    EXPECT_EQ(batch.boxTexts,
+              std::vector<std::string>{"Done.\n\nNot converted:\n" + sources[1] + " - the output disk is full"});
+    EXPECT_EQ(FolderEntries(out), (std::vector<std::string>{"first.AVI", "third.AVI"}));
+    EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
 }
 
 // The sources users have (H.264/AAC, MPEG-4/MP3, HEVC/AAC, VP9/Opus in WebM

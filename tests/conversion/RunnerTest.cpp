@@ -203,6 +203,107 @@ TEST_F(RunnerTest, ToolThatCannotStartGivesTheFatalMessage) {
     EXPECT_LE(HandleCount(), before);
 }
 
+// A start that fails now and then (Wine, a scanner holding the fresh tool)
+// is tried again after a short pause; only a tool that still cannot be
+// started after three tries within about a second is a failure.
+TEST_F(RunnerTest, AStartThatFailsIsTriedAgain) {
+    const struct {
+        int failures;  // starts that fail before one succeeds
+        bool started;
+        int tries;
+    } cases[] = {{0, true, 1}, {1, true, 2}, {2, true, 3}, {3, false, 3}, {10, false, 3}};
+    const std::string script = tool_.Script("job.mp4", {"err   Duration: 00:00:02.00, start: 0\\r\\n", "exit 0"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.failures << " failing starts");
+        int tries = 0;
+        runner_.SetProcessStartForTesting(
+            [&](std::string& line, DWORD flags, STARTUPINFOA& startup, PROCESS_INFORMATION& started) {
+                if (++tries <= c.failures) {
+                    ::SetLastError(ERROR_ACCESS_DENIED);
+                    return false;
+                }
+                return ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                        &startup, &started) != FALSE;
+            });
+        const DWORD before = HandleCount();
+        const DWORD start = Now();
+        bool threw = false;
+        try {
+            runner_.RunTool(CommandFor(script));
+        } catch (const ToolStartFailure& failure) {
+            threw = true;
+            EXPECT_STREQ(failure.what(), "CreateProcess error!");
+        }
+        const DWORD took = Now() - start;
+        EXPECT_EQ(threw, !c.started);
+        EXPECT_EQ(tries, c.tries);
+        EXPECT_LT(took, 1500u) << "three tries within about a second";
+        if (c.failures >= 2) {
+            EXPECT_GE(took, 800u) << "with pauses between the tries";
+        }
+        if (c.started) {
+            runner_.ReadOutput();
+            EXPECT_EQ(runner_.TimeToSeconds(runner_.GetDuration()), 2) << runner_.Output();
+            ASSERT_TRUE(WaitForEnd());
+            EXPECT_EQ(runner_.ExitCode(), 0u);
+        } else {
+            EXPECT_TRUE(runner_.Finished());
+            EXPECT_LE(HandleCount(), before) << "a start given up holds nothing";
+        }
+    }
+}
+
+// A program that runs inside a job lets the tool out of it where that job
+// allows, so that the tool can join the program's own job.
+TEST(ToolCreationFlags, BreakAwayWhereTheOuterJobAllows) {
+    const struct {
+        bool inJob;
+        DWORD limits;
+        DWORD expected;
+    } cases[] = {
+        {false, 0, CREATE_SUSPENDED},
+        {false, JOB_OBJECT_LIMIT_BREAKAWAY_OK, CREATE_SUSPENDED},
+        {true, 0, CREATE_SUSPENDED},  // no way out: a plain start
+        {true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB},
+        {true, JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE,
+         CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB},
+        // Out without asking.
+        {true, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, CREATE_SUSPENDED},
+        {true, JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, CREATE_SUSPENDED},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToolCreationFlags(c.inJob, c.limits), c.expected) << c.inJob << " " << std::hex << c.limits;
+}
+
+// A start out of the program's job that the system refuses after all is
+// made again at once as a plain one.
+TEST(ToolCreationFlags, ARefusedBreakAwayFallsBackToThePlainStart) {
+    const DWORD out = CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, plain = CREATE_SUSPENDED;
+    const struct {
+        const char* what;
+        DWORD flags;
+        bool refusesBreakaway, failsAll, started;
+        std::vector<DWORD> tried;
+    } cases[] = {
+        {"out of the job", out, false, false, true, {out}},
+        {"refused: plain", out, true, false, true, {out, plain}},
+        {"neither starts", out, true, true, false, {out, plain}},
+        {"plain from the start", plain, false, false, true, {plain}},
+        {"plain fails: no second start", plain, false, true, false, {plain}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<DWORD> tried;
+        const bool started = StartOnce(c.flags, [&](DWORD flags) {
+            tried.push_back(flags);
+            if (c.failsAll) return false;
+            return !(c.refusesBreakaway && (flags & CREATE_BREAKAWAY_FROM_JOB));
+        });
+        EXPECT_EQ(started, c.started);
+        EXPECT_EQ(tried, c.tried);
+    }
+}
+
 TEST_F(RunnerTest, PathsWithBlanksAndQuotesReachTheToolAsGiven) {
     const std::string clips = tool_.Scratch() + "clips [2] (b)\\";
     ASSERT_TRUE(::CreateDirectoryA(clips.c_str(), nullptr));

@@ -175,13 +175,20 @@ TEST_F(WorkerTest, ToolThatCannotStartEndsTheProgramFromTheUiThread) {
     ToolFolder = tool_.Scratch();  // no "nnn.exe" there
     std::vector<std::string> messages;
     DWORD shownOn = 0;
+    // The batch has reserved the job's temporary file; the program ends
+    // without leaving it behind.
+    const std::string temp = TempPath("out");
+    testing_support::WriteBytes(temp, "");
+    bool tempLeft = true;
     SetFatalEndForTesting([&](const std::string& message) {
         messages.push_back(message);
         shownOn = ::GetCurrentThreadId();
+        tempLeft = Exists(temp);
     });
-    RunJob(tool_.Script("job.mp4", {}), TempPath("out"));
+    RunJob(tool_.Script("job.mp4", {}), temp);
     EXPECT_EQ(messages, std::vector<std::string>{"CreateProcess error!"});
     EXPECT_EQ(shownOn, tk::Application::Get().UiThreadId());
+    EXPECT_FALSE(tempLeft) << "the reserved file went before the program ends";
     EXPECT_TRUE(worker_->Idle) << "the job was still reported done";
 
     // The worker goes on taking jobs.

@@ -126,6 +126,29 @@ export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
 export QUENDRIX_REAL_TABLE="$table_sources"
 export QUENDRIX_REAL_TABLE_REFUSED="$table_refused"
 export QUENDRIX_REAL_TABLE_OUT="$(winpath "$work/table out/")"
+
+# A small output volume that fills up in the middle of a file, as a USB stick
+# does: a 4 MB tmpfs as drive Q: of the tests' prefix (where the system lets
+# this script mount one), with a 2 s clip, a 5 min clip and another 2 s clip.
+small="$work/small volume" small_clips="$work/small clips" drive="$build/wineprefix/dosdevices/q:"
+small_names=("first.mp4" "long.mp4" "third.mp4")
+mkdir -p "$small" "$small_clips"
+if [ ! -e "$drive" ] && mount -t tmpfs -o size=4m tmpfs "$small" 2>/dev/null; then
+    trap 'rm -f "$drive"; umount "$small" 2>/dev/null || true' EXIT
+    mkdir -p "$build/wineprefix/dosdevices"
+    ln -s "$small" "$drive"
+    make_clip 2 "$small_clips/first.mp4"
+    make_clip 2 "$small_clips/third.mp4"
+    # Small pictures, so that it is made in seconds; its sound alone fills
+    # the volume.
+    ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi -i "testsrc=duration=300:size=160x120:rate=25" \
+        -f lavfi -i "sine=frequency=440:duration=300:sample_rate=48000" \
+        -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -ac 2 -shortest "$small_clips/long.mp4"
+    small_sources=""
+    for name in "${small_names[@]}"; do small_sources+="${small_sources:+|}$(winpath "$small_clips/$name")"; done
+    export QUENDRIX_REAL_SMALL_SOURCES="$small_sources"
+    export QUENDRIX_REAL_SMALL_OUT='Q:\'
+fi
 "$build/wine-run.sh" "$program"
 
 status=0
@@ -144,6 +167,13 @@ check "batch out [z]" "the files" "$expected" "$actual"
 for i in 0 1; do
     check_avi "$work/batch out [z]/${batch_outputs[$i]}" "${batch_seconds[$i]}"
 done
+
+# The small volume: both short files whole, nothing else left.
+if [ -n "${QUENDRIX_REAL_SMALL_OUT:-}" ]; then
+    actual=$(ls -1 "$small" | sort | paste -sd '|')
+    check "small volume" "the files" "first.AVI|third.AVI" "$actual"
+    for name in first third; do check_avi "$small/$name.AVI" 2; done
+fi
 
 # The table's batch: one AVI for each source and nothing else (the program
 # checked the box's "Not converted:" list); each AVI is what the program
