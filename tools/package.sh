@@ -22,6 +22,7 @@ for f in versions configure.txt; do
 done
 ffmpeg_version=$(sed -n 's/^FFmpeg //p' "$converter/versions")
 lame_version=$(sed -n 's/^LAME //p' "$converter/versions")
+dav1d_version=$(sed -n 's/^dav1d //p' "$converter/versions")
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -32,7 +33,7 @@ cp "$exe" "$folder/QuendrixOmbrelo.exe"
 cp "$here/resources/help.htm" "$folder/help.htm"
 crlf() { sed 's/\r*$/\r/'; }
 crlf <"$here/resources/readme.txt" >"$folder/readme.txt"
-sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" \
+sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" -e "s/@DAV1D_VERSION@/$dav1d_version/" \
     "$here/resources/converter-licence.txt" | crlf >"$folder/converter-licence.txt"
 crlf <"$here/resources/lgpl-2.1.txt" >"$folder/lgpl-2.1.txt"
 
@@ -60,20 +61,24 @@ cp "$converter/configure.txt" "$here/tools/build_converter.sh" "$src/"
 cp "$folder/converter-licence.txt" "$folder/lgpl-2.1.txt" "$src/"
 cat >"$src/README.txt" <<EOT
 The converter of Quendrix Ombrelo 1.0 (nnn.exe): FFmpeg $ffmpeg_version with LAME $lame_version
-for 32-bit Windows, as built for this release.
+and dav1d $dav1d_version for 32-bit Windows, as built for this release.
 
   ffmpeg_*.dsc, ffmpeg_*.orig.tar.xz, ffmpeg_*.debian.tar.xz   Debian's source package of FFmpeg
   lame_*.dsc, lame_*.orig.tar.gz, lame_*.debian.tar.xz         Debian's source package of LAME
-  configure.txt        the compiler, the configure lines and the make commands used
+  dav1d_*.dsc, dav1d_*.orig.tar.xz, dav1d_*.debian.tar.xz      Debian's source package of dav1d
+  configure.txt        the compiler, the configure and meson lines and the make commands used
   build_converter.sh   the script that fetched and built them
 
 To build it again on Debian with the MinGW-w64 cross compiler (packages
-gcc-mingw-w64-i686-posix, nasm, dpkg-dev), unpack both packages with
-Debian's patches applied:
+gcc-mingw-w64-i686-posix, nasm, meson, pkg-config, dpkg-dev), unpack the
+three packages with Debian's patches applied:
   dpkg-source -x ffmpeg_*.dsc ffmpeg
   dpkg-source -x lame_*.dsc lame-src
-then run, beside them, the lines of configure.txt in the folders they name
-(lame-src, then a new folder ffmpeg-build).
+  dpkg-source -x dav1d_*.dsc dav1d-src
+then, beside them, build LAME with the lines of configure.txt in lame-src;
+write dav1d's cross file dav1d-cross.txt as configure.txt shows it (its
+lines without their first four blanks) and run dav1d's meson lines in
+dav1d-src; last run FFmpeg's lines in a new folder ffmpeg-build.
 EOT
 touch -t "$stamp" "$src" "$src"/*
 rm -f "$source_file"
