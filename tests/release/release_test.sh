@@ -55,11 +55,13 @@ expect "readme.txt ends every line with CR LF" crlf_lines "$readme"
 converter="$here/.deps/converter"
 ffmpeg_version=$(sed -n 's/^FFmpeg //p' "$converter/versions")
 lame_version=$(sed -n 's/^LAME //p' "$converter/versions")
+dav1d_version=$(sed -n 's/^dav1d //p' "$converter/versions")
 notice="$work/unzipped/Quendrix Ombrelo/converter-licence.txt"
 licence="$work/unzipped/Quendrix Ombrelo/lgpl-2.1.txt"
 expect "the notice names the converter's FFmpeg and LAME with their versions" \
     grep -q -e "FFmpeg $ffmpeg_version " "$notice"
 expect "the notice names LAME's version" grep -q -e "LAME $lame_version " "$notice"
+expect "the notice names dav1d's version" grep -q -e "dav1d $dav1d_version " "$notice"
 expect "the notice tells where the source is" grep -q "QuendrixOmbrelo-1.0-converter-source.tar.xz" "$notice"
 expect "the notice has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$notice"
 expect "the notice ends every line with CR LF" crlf_lines "$notice"
@@ -76,6 +78,13 @@ expect "the source archive holds the configure lines the converter was built wit
     cmp -s "$src/configure.txt" "$converter/configure.txt"
 expect "the configure line enables only what the program needs" \
     grep -q -e "--disable-everything .*--enable-protocol=file,pipe .*--enable-muxer=avi" "$src/configure.txt"
+expect "the configure line takes dav1d from its own install and enables its decoder" \
+    grep -q -e "PKG_CONFIG_LIBDIR=../dav1d/lib/pkgconfig .*--enable-libdav1d .*--enable-decoder=[^ ]*libdav1d" \
+    "$src/configure.txt"
+expect "the source archive holds dav1d's meson lines and cross file" bash -c \
+    'grep -q "meson setup --cross-file=../dav1d-cross.txt .*--default-library=static" "$1" && grep -q "^    \[host_machine\]" "$1"' \
+    _ "$src/configure.txt"
+expect "the source archive's README says how to build dav1d" grep -q "dpkg-source -x dav1d_\*.dsc dav1d-src" "$src/README.txt"
 expect "the source archive holds the build script and the licence" \
     test -s "$src/build_converter.sh" -a -s "$src/converter-licence.txt" -a -s "$src/lgpl-2.1.txt"
 # Debian's packages, their checksums verified, with Debian's patches applied.
@@ -85,6 +94,23 @@ expect "FFmpeg's source package unpacks with its patches" bash -c \
 expect "LAME's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "lame_$2.dsc" lame-src >/dev/null 2>&1 && [ -x lame-src/configure ] && [ -d lame-src/.pc ]' \
     _ "$src" "$lame_version"
+expect "dav1d's source package unpacks with its patches" bash -c \
+    'cd "$1" && dpkg-source -x "dav1d_$2.dsc" dav1d-src >/dev/null 2>&1 && [ -s dav1d-src/meson.build ] && [ -d dav1d-src/.pc ]' \
+    _ "$src" "$dav1d_version"
+# dav1d's licence asks that its text go with the tool: the notice carries it
+# word for word as the source has it.
+words() { tr -s ' \r\n\t' '\n\n\n\n' <"$1" | sed 's/©/(c)/' | paste -sd ' '; }
+expect "the notice holds dav1d's licence text" bash -c '[[ "$1" == *"$2"* ]]' _ \
+    "$(words "$notice")" "$(words "$src/dav1d-src/COPYING")"
+
+# --- the size budgets --------------------------------------------------------
+mib=1048576
+at_most() { [ "$(stat -c %s "$1")" -le $(( $2 * mib )) ] || { echo "  $1: $(stat -c %s "$1") bytes"; return 1; }; }
+expect "the program is at most 14 MB" at_most "$work/QuendrixOmbrelo.exe" 14
+expect "the installer is at most 8 MB" at_most "$setup" 8
+for tool in "$here/.deps/converter/ffmpeg.exe" "$here/.deps/x86_64/converter/ffmpeg.exe"; do
+    if [ -f "$tool" ]; then expect "the converter ${tool#"$here/"} is at most 10 MB" at_most "$tool" 10; fi
+done
 
 # --- a fresh prefix, where nothing can start a real browser -----------------
 wine wineboot -i >/dev/null 2>&1
