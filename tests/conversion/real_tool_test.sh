@@ -33,7 +33,7 @@ table=(
     "mpeg4 mp3.mp4|-c:v mpeg4 -c:a libmp3lame -f mp4||mpeg4 yuv420p, mp3 1 ch|320x240 sound"
     "hevc aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4||hevc yuv420p, aac 1 ch|320x240 sound"
     "hevc 10-bit aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p10le -tag:v hvc1 -c:a aac -f mp4||hevc yuv420p10le, aac 1 ch|320x240 sound"
-    "vp9 opus webm.mp4|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus -f webm||vp9 yuv420p, opus 1 ch|320x240 sound"
+    "vp9 opus webm.mp4|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -pix_fmt yuv420p -c:a libopus -f webm||vp9 yuv420p, opus 1 ch|320x240 sound"
     "av1 aac.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a aac -f mp4||av1 yuv420p, aac 1 ch|320x240 sound"
     "av1 10-bit aac.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p10le -c:a aac -f mp4||av1 yuv420p10le, aac 1 ch|320x240 sound"
     "av1 opus webm.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a libopus -f webm||av1 yuv420p, opus 1 ch|320x240 sound"
