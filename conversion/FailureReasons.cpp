@@ -1,5 +1,6 @@
 #include "conversion/FailureReasons.h"
 
+#include <optional>
 #include <vector>
 
 #include "conversion/BatchNames.h"
@@ -95,6 +96,54 @@ bool IsOutputLine(const std::string& line, const std::string& outputName) {
     return false;
 }
 
+// The line of the input's report that describes stream "#0:1" (given as
+// "0:1"): "  Stream #0:1[0x2](und): Video: ...". Empty when there is none.
+std::string StreamLine(const std::vector<std::string>& lines, const std::string& stream) {
+    const std::string start = "Stream #" + stream;
+    for (const std::string& line : lines) {
+        const size_t first = line.find_first_not_of(' ');
+        if (first == std::string::npos || line.compare(first, start.size(), start) != 0) continue;
+        const size_t after = first + start.size();
+        if (after < line.size() && line[after] >= '0' && line[after] <= '9') continue;  // "#0:10"
+        if (Has(line, " -> ")) continue;  // the stream mapping
+        return line;
+    }
+    return {};
+}
+
+// A video stream the tool has no decoder for: the format's name as it
+// printed it (may be empty), or nothing when no such line is there. The
+// line is "Decoder (codec <name>) not found for input stream #<file>:<stream>".
+std::optional<std::string> UndecodableVideo(const std::vector<std::string>& lines) {
+    static const char kDecoder[] = "Decoder (codec ";
+    static const char kNotFound[] = ") not found for input stream #";
+    for (const std::string& line : lines) {
+        const size_t at = line.find(kDecoder);
+        if (at == std::string::npos) continue;
+        const size_t nameStart = at + sizeof kDecoder - 1;
+        const size_t nameEnd = line.find(kNotFound, nameStart);
+        if (nameEnd == std::string::npos) continue;
+        const std::string stream = line.substr(nameEnd + sizeof kNotFound - 1);
+        const std::string described = StreamLine(lines, stream);
+        if (!Has(described, ": Video: ")) continue;  // a sound stream, or not described
+        std::string name = line.substr(nameStart, nameEnd - nameStart);
+        if (name == "none") {
+            // A codec the tool does not know: its stream line shows the tag,
+            // "Video: none (vvc1 / 0x31637676)".
+            name.clear();
+            static const char kUnknown[] = ": Video: none (";
+            const size_t tag = described.find(kUnknown);
+            if (tag != std::string::npos) {
+                const size_t tagStart = tag + sizeof kUnknown - 1;
+                const size_t tagEnd = described.find(" / ", tagStart);
+                if (tagEnd != std::string::npos) name = described.substr(tagStart, tagEnd - tagStart);
+            }
+        }
+        return name;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string LastErrorLine(const std::string& toolOutput) {
@@ -125,6 +174,8 @@ Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const
             Has(toolOutput, "Unknown format"))
             return {FailureKind::NotVideo, {}};
     }
+    if (const std::optional<std::string> format = UndecodableVideo(lines))
+        return {FailureKind::UnsupportedVideo, *format};
     const std::string last = LastErrorLine(toolOutput);
     // Ended from outside while it converted: its status line was the last
     // word. A tool that says it succeeded without a whole output was stopped
@@ -151,6 +202,9 @@ std::wstring ReasonText(const Failure& failure) {
     case FailureKind::OutputFolderMissing: return L"the output folder is missing";
     case FailureKind::OutputFolderNotWritable: return L"the output folder cannot be written";
     case FailureKind::NotVideo: return L"not a video file the converter can read";
+    case FailureKind::UnsupportedVideo:
+        return L"the video format is not supported" +
+               (failure.detail.empty() ? std::wstring() : L" (" + tk::Widen(failure.detail) + L")");
     case FailureKind::Damaged: return L"the video is damaged or incomplete";
     case FailureKind::DiskFull: return L"the output disk is full";
     case FailureKind::Stopped: return L"the converter stopped before the end";

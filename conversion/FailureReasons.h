@@ -14,6 +14,7 @@ enum class FailureKind {
     OutputFolderMissing,      // no temporary file could be made: the folder is gone
     OutputFolderNotWritable,  // no temporary file could be made, or the tool could not write it
     NotVideo,                 // the tool found no media it knows in the file
+    UnsupportedVideo,         // a video stream in a format the tool cannot decode
     Damaged,                  // an MP4 without its index, or data errors that ended the run
     DiskFull,                 // the tool ran out of space on the output disk
     Stopped,                  // the tool ended before the end of the file, without a word of why
@@ -26,6 +27,7 @@ struct Failure {
     FailureKind kind = FailureKind::Stopped;
     // ToolError: the tool's last error line, as it printed it. NotRenamed:
     // the name the result is kept under in the output folder.
+    // UnsupportedVideo: the format's name as the tool printed it, when it did.
     std::string detail;
 };
 
@@ -39,6 +41,10 @@ struct Failure {
 //   download or recording), and data the tool does not know ("Invalid data
 //   found when processing input", "Unknown format", "misdetection possible")
 //   NotVideo;
+// - no decoder for a video stream of the opened input ("Decoder (codec av1)
+//   not found for input stream #0:0"): UnsupportedVideo, with the codec's
+//   name, or, for a codec the tool does not know at all ("none"), the tag
+//   its stream line shows ("Video: none (vvc1 / 0x31637676)");
 // - a run that ended while it converted, with its last line a status line
 //   (ended from outside), or with exit code 0 and no error line of its own
 //   on the output (a stop it did not notice): Stopped;
@@ -62,6 +68,7 @@ inline constexpr unsigned long long kDiskFullMargin = 1024 * 1024;
 std::string LastErrorLine(const std::string& toolOutput);
 
 // The reason as the final box shows it after the path and " - ". A tool's
-// line is shortened at its end to kToolLineChars characters.
+// line is shortened at its end to kToolLineChars characters; a video
+// format's name follows its reason in brackets.
 std::wstring ReasonText(const Failure& failure);
 inline constexpr size_t kToolLineChars = 90;

@@ -9,6 +9,15 @@ make_clip() {
         -c:v libx264 -pix_fmt yuv420p -c:a aac -ac 2 -shortest "$2"
 }
 
+# make_av1_clip <seconds> <path>: the same clip with AV1 video, as many
+# current downloads are.
+make_av1_clip() {
+    SVT_LOG=1 ffmpeg -nostdin -y -hide_banner -loglevel error \
+        -f lavfi -i "testsrc=duration=$1:size=640x360:rate=25" \
+        -f lavfi -i "sine=frequency=440:duration=$1:sample_rate=48000" \
+        -c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a aac -ac 2 -shortest -f mp4 "$2"
+}
+
 # winpath <unix path>: the path as Windows programs under Wine see it (the
 # Unix root is drive Z:).
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }

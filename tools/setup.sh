@@ -17,7 +17,7 @@ packages=(
     wine wine32:i386 wine64 xvfb xauth x11-utils
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    cmake make ninja-build pkg-config nasm dpkg-dev ccache
+    cmake make ninja-build meson pkg-config nasm dpkg-dev ccache
     ffmpeg imagemagick
     nsis zip unzip
     fonts-wine fonts-liberation fonts-dejavu-core
@@ -86,12 +86,12 @@ toolchain_key() {  # toolchain_key <i686|x86_64>
     echo "toolchain: $(sha256sum <"$here/cmake/mingw-$1.cmake" | cut -c1-16) $(sha256sum <"$here/cmake/mingw-common.cmake" 2>/dev/null | cut -c1-16)"
 }
 
-# --- the converter (resource 1): FFmpeg with LAME, cross-built from Debian's
-# source packages by tools/build_converter.sh. Its key holds the source
-# versions and the configure lines: a new Debian revision or a changed line
-# builds it again, anything else keeps it.
+# --- the converter (resource 1): FFmpeg with LAME and dav1d, cross-built from
+# Debian's source packages by tools/build_converter.sh. Its key holds the
+# source versions, the build tools and the configure and meson lines: a new
+# Debian revision or a changed line builds it again, anything else keeps it.
 build_converter() {  # build_converter <folder> <i686|x86_64>
-    log "cross-building the converter for $2 (FFmpeg with LAME, from Debian's sources): 10 to 20 minutes"
+    log "cross-building the converter for $2 (FFmpeg with LAME and dav1d, from Debian's sources): 10 to 20 minutes"
     bash "$here/tools/build_converter.sh" --arch "$2" build "$1"
 }
 

@@ -21,6 +21,20 @@ const std::string kOpened =
     "  Stream #0:0 -> #0:0 (h264 (native) -> mpeg4 (native))\r\n"
     "Press [q] to stop, [?] for help\r\n"
     "Output #0, avi, to 'D:\\out\\temp_2953.avi':\r\n";
+// The input's report of a source with a video and a sound stream, the given
+// video line first, and the stream mapping the tool prints after it.
+std::string OpenedWith(const std::string& videoStream) {
+    return "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'C:\\v\\clip.mp4':\r\n"
+           "  Duration: 00:00:04.00, start: 0.000000, bitrate: 107 kb/s\r\n"
+           "  Stream #0:0[0x1](und): Video: " + videoStream + "\r\n"
+           "    Metadata:\r\n"
+           "      handler_name    : VideoHandler\r\n"
+           "  Stream #0:1[0x2](und): Audio: alac (alac / 0x63616C61), 44100 Hz, stereo, s16p, 1411 kb/s (default)\r\n"
+           "Please use -q:a or -q:v, -qscale is ambiguous\r\n"
+           "Stream mapping:\r\n"
+           "  Stream #0:0 -> #0:0 (? (?) -> mpeg4 (native))\r\n"
+           "  Stream #0:1 -> #0:1 (alac (native) -> mp3 (libmp3lame))\r\n";
+}
 const std::string kStatus = "frame=   39 fps=0.0 q=6.0 size=     114kB time=00:00:01.56 bitrate= 596.1kbits/s speed=2.45x    \r";
 
 TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
@@ -60,6 +74,25 @@ TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
              "video:171kB audio:48kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: unknown\r\n"
              "Error closing file D:\\out\\temp_2953.avi: Input/output error\r\n",
          0, FailureKind::ToolError, "Error closing file D:\\out\\temp_2953.avi: Input/output error"},
+        // No decoder for the video: the format as the tool names it, or, for
+        // one it does not know at all, the tag of its stream line.
+        {"a video format the tool has no decoder for",
+         OpenedWith("av1 (Main) (av01 / 0x31307661), yuv420p(tv, progressive), 320x240, 25 fps (default)") +
+             "Decoder (codec av1) not found for input stream #0:0\r\n",
+         1, FailureKind::UnsupportedVideo, "av1"},
+        {"a video format the tool does not know",
+         OpenedWith("none (vvc1 / 0x31637676), none(progressive), 320x240, 23 kb/s, 25 fps (default)") +
+             "Decoder (codec none) not found for input stream #0:0\r\n",
+         1, FailureKind::UnsupportedVideo, "vvc1"},
+        {"an unknown video format without a tag",
+         OpenedWith("none, none(progressive), 320x240, 25 fps (default)") +
+             "Decoder (codec none) not found for input stream #0:0\r\n",
+         1, FailureKind::UnsupportedVideo, ""},
+        // No decoder for the sound is no video format's fault.
+        {"a sound format the tool has no decoder for",
+         OpenedWith("h264 (High) (avc1 / 0x31637661), yuv420p(progressive), 320x240, 25 fps (default)") +
+             "Decoder (codec alac) not found for input stream #0:1\r\n",
+         1, FailureKind::ToolError, "Decoder (codec alac) not found for input stream #0:1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -108,6 +141,8 @@ TEST(FailureReasonsTest, TheDiskTellsWhetherItIsFull) {
 TEST(FailureReasonsTest, ReasonsInPlainWords) {
     EXPECT_EQ(ReasonText({FailureKind::NotRenamed, "[1]temp_2953.avi"}),
               L"the result could not be renamed; it is kept in the output folder as [1]temp_2953.avi");
+    EXPECT_EQ(ReasonText({FailureKind::UnsupportedVideo, "vvc1"}), L"the video format is not supported (vvc1)");
+    EXPECT_EQ(ReasonText({FailureKind::UnsupportedVideo, ""}), L"the video format is not supported");
     EXPECT_EQ(ReasonText({FailureKind::ToolError, "Unknown encoder 'mp3'"}),
               L"the converter reported: Unknown encoder 'mp3'");
     // A long line is cut at its end.

@@ -1,5 +1,5 @@
-// Conversion with the shipped tool (FFmpeg 5.1 with LAME, built for Windows
-// by tools/build_converter.sh) under Wine.
+// Conversion with the shipped tool (FFmpeg 5.1 with LAME and dav1d, built
+// for Windows by tools/build_converter.sh) under Wine.
 // Started by real_tool_test.sh, which makes the clips with the native ffmpeg,
 // names the folders in the environment, and afterwards checks the AVI files
 // left in the output folders with ffprobe.
@@ -343,18 +343,25 @@ TEST_F(RealToolTest, ASmallOutputVolumeThatFillsUp) {
     EXPECT_EQ(batch.errors.Errors(), std::vector<std::string>{});
 }
 
-// The sources users have (H.264/AAC, MPEG-4/MP3, HEVC/AAC, VP9/Opus in WebM
-// under a ".mp4" name, video without sound) each convert; files that name
-// another local file (a playlist, a concatenation list) are refused, listed
-// in the final box, and leave nothing in the output folder. The script
-// checks the AVI files with ffprobe.
+// The sources users have (H.264, MPEG-4, HEVC of 8 and 10 bits, VP9 and AV1
+// of 8 and 10 bits in MP4 and in WebM under a ".mp4" name, a rotated clip,
+// 5.1 sound, a variable frame rate, video without sound, sound without
+// video) each convert; files that name another local file (a playlist, a
+// concatenation list) are refused, and videos in a format the tool cannot
+// decode are named with it; each is listed in the final box and leaves
+// nothing in the output folder. The script checks the AVI files with ffprobe.
 TEST_F(RealToolTest, SourceTableThroughTheProgressWindow) {
     const std::vector<std::string> sources = SplitList(Environment("QUENDRIX_REAL_TABLE"));
     const std::vector<std::string> refused = SplitList(Environment("QUENDRIX_REAL_TABLE_REFUSED"));
+    const std::vector<std::string> unsupported = SplitList(Environment("QUENDRIX_REAL_TABLE_UNSUPPORTED"));
+    const std::vector<std::string> formats = SplitList(Environment("QUENDRIX_REAL_TABLE_FORMATS"));
     const std::string out = Environment("QUENDRIX_REAL_TABLE_OUT");
-    ASSERT_FALSE(sources.empty() || refused.empty() || out.empty()) << "named by real_tool_test.sh";
+    ASSERT_FALSE(sources.empty() || refused.empty() || unsupported.empty() || out.empty())
+        << "named by real_tool_test.sh";
+    ASSERT_EQ(formats.size(), unsupported.size());
     std::vector<std::string> all = sources;
     all.insert(all.end(), refused.begin(), refused.end());
+    all.insert(all.end(), unsupported.begin(), unsupported.end());
     for (const std::string& source : all) ASSERT_TRUE(Exists(source)) << source;
 
     ProgressWindowBatch batch(toolFolder_);
@@ -362,6 +369,8 @@ TEST_F(RealToolTest, SourceTableThroughTheProgressWindow) {
     std::string expectedBox = "Done.\n\nNot converted:";
     const std::string notVideo = tk::Narrow(ReasonText(Failure{FailureKind::NotVideo, ""}));
     for (const std::string& source : refused) expectedBox += "\n" + source + " - " + notVideo;
+    for (size_t i = 0; i < unsupported.size(); ++i)
+        expectedBox += "\n" + unsupported[i] + " - the video format is not supported (" + formats[i] + ")";
     EXPECT_EQ(batch.boxTexts, std::vector<std::string>{expectedBox});
     std::vector<std::string> expectedFiles;
     for (const std::string& source : sources) expectedFiles.push_back(tk::Narrow(OutputBaseName(tk::Widen(source))));

@@ -17,17 +17,37 @@ seconds=60
 batch_seconds=(5 8)
 batch_clips=("short.mp4" "dir with blanks [2] (b)/my short [c].mp4")
 batch_outputs=("short.AVI" "my short [c].AVI")
-# The table: "file name|seconds|native ffmpeg's encoding and format
-# arguments|audio (yes or no)". The WebM keeps a ".mp4" name, as users rename
-# files.
+# The table of the sources users have, made by the native ffmpeg from a
+# test picture and a tone of 4 s: "file name|its encoding and format
+# arguments|a step after it|what ffprobe sees in it|what the converter
+# makes". The step: "rotate 90" stores a display matrix that turns the
+# picture by 90 degrees (the AVI comes out upright, its width and height
+# swapped); "as vvc" relabels an HEVC clip's sample entries as H.266/VVC,
+# which the native ffmpeg cannot write and FFmpeg 5.1 does not know. What it
+# makes: "<width>x<height>" for video, "sound" for MP3 at 44.1 kHz stereo,
+# or "unsupported <name>": not converted, the final box names the format so.
+# WebM files keep a ".mp4" name, as users rename files.
 table_seconds=4
 table=(
-    "h264 aac.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -f mp4|yes"
-    "mpeg4 mp3.mp4|-c:v mpeg4 -c:a libmp3lame -f mp4|yes"
-    "hevc aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4|yes"
-    "vp9 opus webm.mp4|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus -f webm|yes"
-    "no sound.mp4|-c:v libx264 -pix_fmt yuv420p -an -f mp4|no"
+    "h264 aac.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -f mp4||h264 yuv420p, aac 1 ch|320x240 sound"
+    "mpeg4 mp3.mp4|-c:v mpeg4 -c:a libmp3lame -f mp4||mpeg4 yuv420p, mp3 1 ch|320x240 sound"
+    "hevc aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4||hevc yuv420p, aac 1 ch|320x240 sound"
+    "hevc 10-bit aac.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p10le -tag:v hvc1 -c:a aac -f mp4||hevc yuv420p10le, aac 1 ch|320x240 sound"
+    "vp9 opus webm.mp4|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -pix_fmt yuv420p -c:a libopus -f webm||vp9 yuv420p, opus 1 ch|320x240 sound"
+    "av1 aac.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a aac -f mp4||av1 yuv420p, aac 1 ch|320x240 sound"
+    "av1 10-bit aac.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p10le -c:a aac -f mp4||av1 yuv420p10le, aac 1 ch|320x240 sound"
+    "av1 opus webm.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p -c:a libopus -f webm||av1 yuv420p, opus 1 ch|320x240 sound"
+    "av1 10-bit opus webm.mp4|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p10le -c:a libopus -f webm||av1 yuv420p10le, opus 1 ch|320x240 sound"
+    "rotated.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -f mp4|rotate 90|h264 yuv420p rotated 90, aac 1 ch|240x320 sound"
+    "5.1 sound.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -ac 6 -f mp4||h264 yuv420p, aac 6 ch|320x240 sound"
+    "variable rate.mp4|-c:v libx264 -pix_fmt yuv420p -vf select=not(eq(mod(n\,5)\,2)) -vsync vfr -c:a aac -f mp4||h264 yuv420p vfr, aac 1 ch|320x240 sound"
+    "no sound.mp4|-c:v libx264 -pix_fmt yuv420p -an -f mp4||h264 yuv420p|320x240"
+    "sound only.mp4|-vn -c:a aac -f mp4||aac 1 ch|sound"
+    "mjpeg.mp4|-c:v mjpeg -c:a aac -f mp4||mjpeg yuvj444p, aac 1 ch|unsupported mjpeg"
+    "vvc.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4|as vvc|vvc1 ?, aac 1 ch|unsupported vvc1"
 )
+# SVT-AV1 tells only of errors.
+export SVT_LOG=1
 # Files that name another file beside them, which must not be read: an HLS
 # playlist and an FFmpeg concatenation list, each under a ".mp4" name (a
 # full FFmpeg follows them and converts the other file).
@@ -44,14 +64,58 @@ make_clip "$seconds" "$work/clips/clip.mp4"
 cp "$work/clips/clip.mp4" "$work/clips/dir with blanks [x]/my clip (1) [b].mp4"
 for i in 0 1; do make_clip "${batch_seconds[$i]}" "$work/batch/${batch_clips[$i]}"; done
 
-table_sources=""
+# What ffprobe sees in a file: each stream's codec (or, for one it does not
+# know, its tag), and for video the pixel format, a rotation and "vfr" when
+# its frames do not come at one rate; for sound the channels.
+describe() {
+    ffprobe -v error -of json -show_entries \
+        stream=codec_type,codec_name,codec_tag_string,pix_fmt,channels,r_frame_rate,avg_frame_rate:stream_side_data=rotation \
+        "$1" | python3 -c '
+import json, sys
+parts = []
+for s in json.load(sys.stdin)["streams"]:
+    if s["codec_type"] == "video":
+        p = [s.get("codec_name") or s.get("codec_tag_string"), s.get("pix_fmt") or "?"]
+        p += ["rotated %d" % d["rotation"] for d in s.get("side_data_list", []) if "rotation" in d]
+        if s.get("r_frame_rate") != s.get("avg_frame_rate"): p.append("vfr")
+    else:
+        p = [s.get("codec_name"), "%d ch" % s.get("channels", 0)]
+    parts.append(" ".join(p))
+print(", ".join(parts))'
+}
+status=0
+table_sources="" table_unsupported="" table_formats=""
 for row in "${table[@]}"; do
-    IFS='|' read -r name encoding audio <<<"$row"
-    inputs=(-f lavfi -i "testsrc=duration=$table_seconds:size=320x240:rate=25")
-    [ "$audio" = yes ] && inputs+=(-f lavfi -i "sine=frequency=440:duration=$table_seconds:sample_rate=48000")
+    IFS='|' read -r name encoding step seen makes <<<"$row"
+    made="$work/table/$name"
     # shellcheck disable=SC2086
-    ffmpeg -nostdin -y -hide_banner -loglevel error "${inputs[@]}" $encoding -shortest "$work/table/$name"
-    table_sources+="${table_sources:+|}$(winpath "$work/table/$name")"
+    ffmpeg -nostdin -y -hide_banner -loglevel error \
+        -f lavfi -i "testsrc=duration=$table_seconds:size=320x240:rate=25" \
+        -f lavfi -i "sine=frequency=440:duration=$table_seconds:sample_rate=48000" \
+        $encoding -shortest "$made"
+    case "$step" in
+    "rotate 90")
+        mv "$made" "$made.part"
+        ffmpeg -nostdin -y -hide_banner -loglevel error -i "$made.part" -map 0 -c copy \
+            -metadata:s:v:0 rotate=90 -f mp4 "$made"
+        rm "$made.part"
+        ;;
+    "as vvc")
+        python3 - "$made" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"hvc1") == 1 and data.count(b"hvcC") == 1
+open(sys.argv[1], "wb").write(data.replace(b"hvc1", b"vvc1").replace(b"hvcC", b"vvcC"))
+PY
+        ;;
+    esac
+    check "$name" "the source" "$seen" "$(describe "$made")"
+    if [[ $makes == unsupported* ]]; then
+        table_unsupported+="${table_unsupported:+|}$(winpath "$made")"
+        table_formats+="${table_formats:+|}${makes#unsupported }"
+    else
+        table_sources+="${table_sources:+|}$(winpath "$made")"
+    fi
 done
 # The other file: a clip of its own length, which no output may have, not
 # itself a source of the batch.
@@ -125,6 +189,8 @@ export QUENDRIX_REAL_BATCH_SECOND="$(winpath "$work/batch/${batch_clips[1]}")"
 export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
 export QUENDRIX_REAL_TABLE="$table_sources"
 export QUENDRIX_REAL_TABLE_REFUSED="$table_refused"
+export QUENDRIX_REAL_TABLE_UNSUPPORTED="$table_unsupported"
+export QUENDRIX_REAL_TABLE_FORMATS="$table_formats"
 export QUENDRIX_REAL_TABLE_OUT="$(winpath "$work/table out/")"
 
 # A small output volume that fills up in the middle of a file, as a USB stick
@@ -149,13 +215,15 @@ if [ ! -e "$drive" ] && mount -t tmpfs -o size=4m tmpfs "$small" 2>/dev/null; th
     export QUENDRIX_REAL_SMALL_SOURCES="$small_sources"
     export QUENDRIX_REAL_SMALL_OUT='Q:\'
 fi
-"$build/wine-run.sh" "$program"
+"$build/wine-run.sh" "$program" || status=$?
 
-status=0
 # The protocols the tool knows, for input and for output: files and pipes.
 protocols=$("$build/wine-run.sh" "$work/tool folder [1]/nnn.exe" -hide_banner -protocols 2>/dev/null \
     | tr -d '\r' | sed -n 's/^  *//p' | sort -u | paste -sd ' ')
 check "nnn.exe -protocols" "the protocols" "file pipe" "$protocols"
+# AV1 is decoded by dav1d.
+decoders=$("$build/wine-run.sh" "$work/tool folder [1]/nnn.exe" -hide_banner -decoders 2>/dev/null | tr -d '\r')
+check "nnn.exe -decoders" "the AV1 decoder" "libdav1d" "$(awk '$2 == "libdav1d" { print $2 }' <<<"$decoders")"
 for name in clip.AVI blanks.AVI quoted.AVI; do
     check_avi "$work/out/$name" "$seconds"
 done
@@ -175,32 +243,46 @@ if [ -n "${QUENDRIX_REAL_SMALL_OUT:-}" ]; then
     for name in first third; do check_avi "$small/$name.AVI" 2; done
 fi
 
-# The table's batch: one AVI for each source and nothing else (the program
-# checked the box's "Not converted:" list); each AVI is what the program
-# makes, and none is as long as the other file.
+# The table's batch: one AVI for each source that converts and nothing else
+# (the program checked the box's "Not converted:" list); each AVI is what
+# the program makes, as long as its source (within half a second), and none
+# is as long as the other file.
 expected=""
-for row in "${table[@]}"; do expected+="${expected:+|}${row%%.mp4|*}.AVI"; done
+for row in "${table[@]}"; do
+    [[ ${row##*|} == unsupported* ]] || expected+="${expected:+|}${row%%.mp4|*}.AVI"
+done
 expected=$(tr '|' '\n' <<<"$expected" | sort | paste -sd '|')
 actual=$(ls -1 "$work/table out" | sort | paste -sd '|')
 check "table out" "the files" "$expected" "$actual"
 for row in "${table[@]}"; do
-    IFS='|' read -r name encoding audio <<<"$row"
-    file="$work/table out/${name%.mp4}.AVI"
-    if [ "$audio" = yes ]; then
-        check_avi "$file" "$table_seconds"
-        continue
-    fi
-    # Without sound: the same video, and no audio stream.
-    if [ ! -s "$file" ]; then echo "FAIL ${file##*/}: missing" >&2; status=1; continue; fi
+    IFS='|' read -r name encoding step seen makes <<<"$row"
+    [[ $makes == unsupported* ]] && continue
+    file="$work/table out/${name%.mp4}.AVI" avi="${name%.mp4}.AVI"
+    if [ ! -s "$file" ]; then echo "FAIL $avi: missing" >&2; status=1; continue; fi
     probe() { ffprobe -v error -of default=noprint_wrappers=1:nokey=1 "$@" "$file"; }
-    check "${file##*/}" "container" "avi" "$(probe -show_entries format=format_name)"
-    check "${file##*/}" "video codec" "mpeg4" "$(probe -select_streams v:0 -show_entries stream=codec_name)"
-    tag=$(probe -select_streams v:0 -show_entries stream=codec_tag_string)
-    check "${file##*/}" "video tag text" "divx" "${tag,,}"
-    check "${file##*/}" "audio streams" "" "$(probe -select_streams a -show_entries stream=index)"
+    check "$avi" "container" "avi" "$(probe -show_entries format=format_name)"
+    if [[ $makes =~ ^([0-9]+x[0-9]+) ]]; then
+        check "$avi" "video codec" "mpeg4" "$(probe -select_streams v:0 -show_entries stream=codec_name)"
+        tag=$(probe -select_streams v:0 -show_entries stream=codec_tag_string)
+        check "$avi" "video tag text" "divx" "${tag,,}"
+        check "$avi" "picture size" "${BASH_REMATCH[1]}" \
+            "$(probe -select_streams v:0 -show_entries stream=width,height | paste -sd x)"
+    else
+        check "$avi" "video streams" "" "$(probe -select_streams v -show_entries stream=index)"
+    fi
+    if [[ $makes == *sound ]]; then
+        check "$avi" "audio codec" "mp3" "$(probe -select_streams a:0 -show_entries stream=codec_name)"
+        check "$avi" "audio channels" "2" "$(probe -select_streams a:0 -show_entries stream=channels)"
+        check "$avi" "audio rate" "44100" "$(probe -select_streams a:0 -show_entries stream=sample_rate)"
+    else
+        check "$avi" "audio streams" "" "$(probe -select_streams a -show_entries stream=index)"
+    fi
     duration=$(probe -show_entries format=duration)
-    check "${file##*/}" "whole seconds" "$table_seconds" "${duration%%.*}"
-    echo "${file##*/}: avi, mpeg4 '$tag', no audio, ${duration} s"
+    source_duration=$(ffprobe -v error -of default=noprint_wrappers=1:nokey=1 -show_entries format=duration \
+        "$work/table/$name")
+    check "$avi" "length within 0.5 s of the source's $source_duration s" "yes" \
+        "$(awk -v a="$duration" -v b="$source_duration" 'BEGIN { d = a - b; print (d <= 0.5 && d >= -0.5) ? "yes" : a " s" }')"
+    echo "$avi ($seen): avi, $makes, ${duration} s"
 done
 for file in "$work/table out"/*; do
     [ -f "$file" ] || continue

@@ -1,7 +1,8 @@
 // A whole evening's job as a user does it, from outside the built program:
 // the clips are added through the Open dialog by typing their names, Start
 // is pressed, the progress window runs, the final box is confirmed, and the
-// output folder is opened. conversion_test.sh makes the clips beforehand and
+// output folder is opened. conversion_test.sh makes the clips beforehand (one
+// of them, "Birthday.MP4", with AV1 video, as current downloads have) and
 // checks the AVI files afterwards with ffprobe; this program leaves
 // screenshots of the main window with its list and of the progress window
 // mid-batch beside them.

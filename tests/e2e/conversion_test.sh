@@ -7,6 +7,7 @@ set -euo pipefail
 build=$1 program=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tools/media.sh"
+status=0
 
 work="$build/tests/e2e/conversion"
 rm -rf "$work"
@@ -14,7 +15,10 @@ mkdir -p "$work/clips" "$work/out folder [1]" "$work/keyboard out" "$work/shots"
     "$work/shared out" "$work/long clips" "$work/kill out" "$work/orphan out"
 seconds=6
 make_clip "$seconds" "$work/clips/holiday in rome.mp4"
-make_clip "$seconds" "$work/clips/Birthday.MP4"
+# A current download: AV1 video.
+make_av1_clip "$seconds" "$work/clips/Birthday.MP4"
+check "Birthday.MP4" "video codec" "av1" \
+    "$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$work/clips/Birthday.MP4")"
 make_clip "$seconds" "$work/clips/clip3.mp4"
 # Two copies of the program convert these into one folder at once.
 short_count=6 short_seconds=2
@@ -37,7 +41,6 @@ export QUENDRIX_E2E_SHARED_OUT="$(winpath "$work/shared out/")"
 export QUENDRIX_E2E_LONG_CLIPS="$(winpath "$work/long clips/")"
 export QUENDRIX_E2E_KILL_OUT="$(winpath "$work/kill out/")"
 export QUENDRIX_E2E_ORPHAN_OUT="$(winpath "$work/orphan out/")"
-status=0
 "$build/wine-run.sh" "$program" || status=$?
 
 for shot in "$work"/shots/*.bmp; do

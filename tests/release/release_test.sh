@@ -46,6 +46,7 @@ declare -A converter=([x64]="$here/.deps/x86_64/converter" [x86]="$here/.deps/co
 declare -A bits=([x64]=64 [x86]=32)
 ffmpeg_version=$(sed -n 's/^FFmpeg //p' "${converter[x64]}/versions")
 lame_version=$(sed -n 's/^LAME //p' "${converter[x64]}/versions")
+dav1d_version=$(sed -n 's/^dav1d //p' "${converter[x64]}/versions")
 
 # --- both kinds, without running them ----------------------------------------
 for k in x64 x86; do
@@ -73,6 +74,7 @@ for k in x64 x86; do
     licence="$unzipped/lgpl-2.1.txt"
     expect "$k: the notice names the converter's FFmpeg and LAME with their versions" \
         bash -c 'grep -q -e "FFmpeg $2 " "$1" && grep -q -e "LAME $3 " "$1"' _ "$notice" "$ffmpeg_version" "$lame_version"
+    expect "$k: the notice names dav1d's version" grep -q -e "dav1d $dav1d_version " "$notice"
     expect "$k: the notice names the kind of Windows it was built for" grep -q "for ${bits[$k]}-bit Windows" "$notice"
     expect "$k: the notice tells where the source is" grep -q "QuendrixOmbrelo-1.0-converter-source.tar.xz" "$notice"
     expect "$k: the notice has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1" "$2"' _ "$notice" "$readme"
@@ -99,6 +101,13 @@ expect "the configure lines enable only what the program needs" bash -c \
     _ "$src/configure-x64.txt" "$src/configure-x86.txt"
 expect "the source archive holds the build script, the licence and a README on rebuilding either kind" bash -c \
     'test -s "$1/build_converter.sh" -a -s "$1/converter-licence.txt" -a -s "$1/lgpl-2.1.txt" && grep -q configure-x64.txt "$1/README.txt" && grep -q configure-x86.txt "$1/README.txt"' _ "$src"
+expect "the configure lines take dav1d from its own install and enable its decoder" bash -c \
+    'for f; do grep -q -e "PKG_CONFIG_LIBDIR=../dav1d/lib/pkgconfig .*--enable-libdav1d .*--enable-decoder=[^ ]*libdav1d" "$f" || exit 1; done' \
+    _ "$src/configure-x64.txt" "$src/configure-x86.txt"
+expect "the source archive holds dav1d's meson lines and cross file for both kinds" bash -c \
+    'for f; do grep -q "meson setup --cross-file=../dav1d-cross.txt .*--default-library=static" "$f" && grep -q "^    \[host_machine\]" "$f" || exit 1; done' \
+    _ "$src/configure-x64.txt" "$src/configure-x86.txt"
+expect "the source archive's README says how to build dav1d" grep -q "dpkg-source -x dav1d_\*.dsc dav1d-src" "$src/README.txt"
 # Debian's packages, their checksums verified, with Debian's patches applied.
 expect "FFmpeg's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "ffmpeg_$2.dsc" ffmpeg >/dev/null 2>&1 && [ -x ffmpeg/configure ] && [ -s ffmpeg/debian/patches/series ] && [ -d ffmpeg/.pc ]' \
@@ -106,6 +115,23 @@ expect "FFmpeg's source package unpacks with its patches" bash -c \
 expect "LAME's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "lame_$2.dsc" lame-src >/dev/null 2>&1 && [ -x lame-src/configure ] && [ -d lame-src/.pc ]' \
     _ "$src" "$lame_version"
+expect "dav1d's source package unpacks with its patches" bash -c \
+    'cd "$1" && dpkg-source -x "dav1d_$2.dsc" dav1d-src >/dev/null 2>&1 && [ -s dav1d-src/meson.build ] && [ -d dav1d-src/.pc ]' \
+    _ "$src" "$dav1d_version"
+# dav1d's licence asks that its text go with the tool: the notice carries it
+# word for word as the source has it.
+words() { tr -s ' \r\n\t' '\n\n\n\n' <"$1" | sed 's/©/(c)/' | paste -sd ' '; }
+expect "the notice holds dav1d's licence text" bash -c '[[ "$1" == *"$2"* ]]' _ \
+    "$(words "$notice")" "$(words "$src/dav1d-src/COPYING")"
+
+# --- the size budgets --------------------------------------------------------
+mib=1048576
+at_most() { [ "$(stat -c %s "$1")" -le $(( $2 * mib )) ] || { echo "  $1: $(stat -c %s "$1") bytes"; return 1; }; }
+for k in x64 x86; do
+    expect "$k: the program is at most 14 MB" at_most "$work/unzipped-$k/Quendrix Ombrelo/QuendrixOmbrelo.exe" 14
+    expect "$k: the installer is at most 8 MB" at_most "$dist/QuendrixOmbrelo-1.0-$k-setup.exe" 8
+    expect "$k: the converter is at most 10 MB" at_most "$work/converter-$k.exe" 10
+done
 
 # --- the kind that runs here, in a fresh prefix where nothing can start a real browser
 setup="$dist/QuendrixOmbrelo-1.0-$kind-setup.exe"
