@@ -7,6 +7,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Modal.h"
 #include "toolkit/Timer.h"
 
@@ -124,8 +125,11 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (alphaBlendValue_ >= 0) exStyle |= WS_EX_LAYERED;
     exStyle |= ExtraExStyle();
 
-    RECT r{0, 0, clientWidth_, clientHeight_};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    // Laid out for the primary monitor first, where a centred window starts;
+    // once the window exists, for the monitor it is really on.
+    dpi_ = SystemDpi();
+    RECT r{0, 0, ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_)};
+    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
     const int width = r.right - r.left, height = r.bottom - r.top;
     POINT at{CW_USEDEFAULT, CW_USEDEFAULT};
     if (centred_) at = CentredOnScreen(width, height);
@@ -139,18 +143,36 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (alphaBlendValue_ >= 0 &&
         !::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA))
         throw Error(Format("Cannot make the window of %s partly transparent", name_.c_str()));
-
-    const std::string icon = LayoutText(layout, "icon");
-    if (!icon.empty()) {
-        const HINSTANCE module = ::GetModuleHandleA(nullptr);
-        icon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                                    ::GetSystemMetrics(SM_CYICON), 0)));
-        smallIcon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON,
-                                                         ::GetSystemMetrics(SM_CXSMICON),
-                                                         ::GetSystemMetrics(SM_CYSMICON), 0)));
-        ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
-        ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    if (const int actual = WindowDpi(hwnd_); actual != dpi_) {
+        dpi_ = actual;
+        const SIZE outer = OuterSize(ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_));
+        const POINT to = centred_ ? CentredOnScreen(outer.cx, outer.cy) : POINT{at.x, at.y};
+        ::SetWindowPos(hwnd_, nullptr, to.x, to.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+
+    iconName_ = LayoutText(layout, "icon");
+    LoadIcons();
+}
+
+SIZE Form::OuterSize(int clientWidth, int clientHeight) const {
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
+    RECT r{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void Form::LoadIcons() {
+    if (iconName_.empty()) return;
+    const HINSTANCE module = ::GetModuleHandleA(nullptr);
+    icon_.Reset(static_cast<HICON>(::LoadImageA(module, iconName_.c_str(), IMAGE_ICON,
+                                                SystemMetricForDpi(SM_CXICON, dpi_),
+                                                SystemMetricForDpi(SM_CYICON, dpi_), 0)));
+    smallIcon_.Reset(static_cast<HICON>(::LoadImageA(module, iconName_.c_str(), IMAGE_ICON,
+                                                     SystemMetricForDpi(SM_CXSMICON, dpi_),
+                                                     SystemMetricForDpi(SM_CYSMICON, dpi_), 0)));
+    ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
 void Form::CreateComponents(const LayoutNode& layout) {
@@ -195,17 +217,12 @@ void Form::FitToControls() {
         width = std::max(width, c->Left() + c->Width());
         height = std::max(height, c->Top() + c->Height());
     }
-    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
-    RECT r{0, 0, width, height};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    const int outerWidth = r.right - r.left, outerHeight = r.bottom - r.top;
+    const SIZE outer = OuterSize(width, height);
+    const int outerWidth = outer.cx, outerHeight = outer.cy;
     RECT now;
     ::GetWindowRect(hwnd_, &now);
     const POINT at = centred_ ? CentredOnScreen(outerWidth, outerHeight) : POINT{now.left, now.top};
     ::SetWindowPos(hwnd_, nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    clientWidth_ = width;
-    clientHeight_ = height;
 }
 
 Component* Form::FindComponent(const std::string& name) const {
@@ -225,7 +242,7 @@ HFONT Form::FontFor(const FontSpec& wanted) {
     auto it = fonts_.find(wanted);
     if (it != fonts_.end()) return it->second.Get();
     LOGFONTA lf{};
-    lf.lfHeight = wanted.height;
+    lf.lfHeight = ScaleToDpi(wanted.height, dpi_);
     lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = wanted.italic;
     lf.lfUnderline = wanted.underline;
@@ -416,6 +433,9 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
+    case kDpiChangedMessage:
+        ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SIZE:
         if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) Application::Get().FormRestored(this);
         break;
