@@ -1,7 +1,9 @@
 #include "toolkit/SkinPictures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "toolkit/Dpi.h"
