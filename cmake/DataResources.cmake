@@ -1,10 +1,24 @@
-# quendrix_data_resources(<target> <rc file> FILES <file>... [EXTRA <rc lines>])
+# quendrix_data_resources(<target> <rc file> FILES <file>... [SETS <folder>...] [EXTRA <rc lines>])
 # Makes an object library holding each file as an RCDATA resource named as
 # the toolkit looks it up: the file name in upper case, every character
-# other than a letter or digit turned into "_".
+# other than a letter or digit turned into "_". The files of each folder
+# named in SETS go in under "<folder name>/<file name>" (the skin sets for
+# other scales: skin150/main_logo.bmp).
 function(quendrix_data_resources target rc_file)
-    cmake_parse_arguments(R "" "EXTRA" "FILES" ${ARGN})
+    cmake_parse_arguments(R "" "EXTRA" "FILES;SETS" ${ARGN})
     set(_rc "${R_EXTRA}")
+    set(_all ${R_FILES})
+    foreach(_set IN LISTS R_SETS)
+        get_filename_component(_setname "${_set}" NAME)
+        file(GLOB _set_files CONFIGURE_DEPENDS "${_set}/*.bmp" "${_set}/*.jpg")
+        foreach(_file IN LISTS _set_files)
+            get_filename_component(_name "${_file}" NAME)
+            string(TOUPPER "${_setname}/${_name}" _id)
+            string(REGEX REPLACE "[^A-Z0-9]" "_" _id "${_id}")
+            string(APPEND _rc "${_id} RCDATA \"${_file}\"\n")
+        endforeach()
+        list(APPEND _all ${_set_files})
+    endforeach()
     foreach(_file IN LISTS R_FILES)
         get_filename_component(_name "${_file}" NAME)
         string(TOUPPER "${_name}" _id)
@@ -12,6 +26,6 @@ function(quendrix_data_resources target rc_file)
         string(APPEND _rc "${_id} RCDATA \"${_file}\"\n")
     endforeach()
     file(GENERATE OUTPUT "${rc_file}" CONTENT "${_rc}")
-    set_source_files_properties("${rc_file}" PROPERTIES OBJECT_DEPENDS "${R_FILES}")
+    set_source_files_properties("${rc_file}" PROPERTIES OBJECT_DEPENDS "${_all}")
     add_library(${target} OBJECT "${rc_file}")
 endfunction()

@@ -7,6 +7,7 @@
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
@@ -364,6 +365,7 @@ void TForm2::FinishBatch() {
 
 // The bars tell screen readers their percentages too.
 void TForm2::ShowFilePercent(int percent) {
+    filePercent_ = percent;
     const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image6);
     Image6->SetAccessibleValue(tk::Widen(text));
@@ -371,6 +373,7 @@ void TForm2::ShowFilePercent(int percent) {
 }
 
 void TForm2::ShowTotalPercent(int percent) {
+    totalPercent_ = percent;
     const std::string text = std::to_string(percent) + "%";
     PaintBar(percent, Image7);
     Image7->SetAccessibleValue(tk::Widen(text));
@@ -379,19 +382,25 @@ void TForm2::ShowTotalPercent(int percent) {
 
 void TForm2::PaintBar(int percent, tk::Image* target) {
     // A source that plays longer than its stated duration goes past 100 %:
-    // the bar stays full.
-    const int width = std::min(BarWidth(percent), kBarWidth);
-    tk::Bitmap bar(width, kBarHeight);
+    // the bar stays full. The bar's place is scaled as the layout's are; the
+    // edge strip stands at both ends and the fill stretches between.
+    const int width = std::min(tk::ScaleToDpi(BarWidth(percent), Dpi()), target->Width());
+    const int height = target->Height();
+    tk::Bitmap bar(width, height);
     if (!bar.Empty()) {
         const tk::Bitmap& edge = Image2->Picture();
-        edge.DrawOn(bar, 0, 0);
-        edge.DrawOn(bar, width - 1, 0);
-        if (width > 2) {
-            Image3->Picture().StretchDraw(bar.Dc(), RECT{1, 0, width - 1, kBarHeight});
-            ::GdiFlush();
-        }
+        const int edgeWidth = std::min(edge.Width(), width / 2);
+        edge.StretchDraw(bar.Dc(), RECT{0, 0, edge.Width(), height});
+        edge.StretchDraw(bar.Dc(), RECT{width - edge.Width(), 0, width, height});
+        if (width > 2 * edgeWidth) Image3->Picture().StretchDraw(bar.Dc(), RECT{edgeWidth, 0, width - edgeWidth, height});
+        ::GdiFlush();
     }
     target->SetPicture(std::move(bar));
+}
+
+void TForm2::DpiChanged() {
+    PaintBar(filePercent_, Image6);
+    PaintBar(totalPercent_, Image7);
 }
 
 // ---- TMyThread ----------------------------------------------------------------

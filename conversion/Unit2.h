@@ -85,6 +85,8 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The bars are painted again at the new scale.
+    void DpiChanged() override;
 
 private:
     void BatchStep();
@@ -93,6 +95,7 @@ private:
     void NoteNotConverted(const std::wstring& source, const Failure& why);
     void ShowFilePercent(int percent);
     void ShowTotalPercent(int percent);
+    int filePercent_ = 0, totalPercent_ = 0;  // as the bars show them
 };
 
 extern TForm2* Form2;

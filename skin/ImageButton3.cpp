@@ -9,7 +9,9 @@
 
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Resources.h"
+#include "toolkit/SkinPictures.h"
 #include "toolkit/Text.h"
 
 namespace {
@@ -111,6 +113,11 @@ tk::Bitmap LoadButtonPicture(const std::string& file) {
     return ReadStoredBitmap(data);
 }
 
+tk::Bitmap LoadButtonPicture(const std::string& file, int dpi, const RECT& design) {
+    tk::Bitmap (*decode)(const std::string&) = &LoadButtonPicture;
+    return tk::LoadSkinPicture(file, dpi, &design, true, decode);
+}
+
 // --- TImageButton ----------------------------------------------------------------
 
 TImageButton::TImageButton() {
@@ -137,8 +144,9 @@ void TImageButton::Load(const tk::LayoutNode& node) {
     };
     for (const auto& picture : pictures) {
         const std::string file = tk::LayoutText(node, picture.key);
-        if (!file.empty()) *picture.slot = LoadButtonPicture(file);
+        if (!file.empty()) pictureFiles_[picture.slot] = file;
     }
+    LoadPictures();
     groupIndex_ = tk::LayoutInt(node, "groupIndex", groupIndex_);
     down_ = tk::LayoutBool(node, "down", down_) && groupIndex_ != 0;
     if (down_) displayState_ = dsDown;
@@ -184,7 +192,22 @@ bool TImageButton::DoAccessibleDefaultAction() {
 
 // --- properties --------------------------------------------------------------------
 
+void TImageButton::LoadPictures() {
+    const int dpi = Owner() ? Owner()->Dpi() : tk::kDesignDpi;
+    for (const auto& [slot, file] : pictureFiles_)
+        *slot = LoadButtonPicture(file, dpi, design_);
+}
+
+void TImageButton::DpiChanged() {
+    tk::WinControl::DpiChanged();
+    LoadPictures();
+    if (transparentMode_ == tmAuto) ReadKeyColour();
+    regionState_ = kNoRegion;
+    if (Handle()) DrawButton();
+}
+
 void TImageButton::PictureChanged(tk::Bitmap& slot, const tk::Bitmap& picture) {
+    pictureFiles_.erase(&slot);
     slot = picture.Copy();
     regionState_ = kNoRegion;
     DrawButton();
@@ -197,6 +220,7 @@ void TImageButton::SetDisabledBitmap(const tk::Bitmap& picture) { PictureChanged
 void TImageButton::SetFocusedBitmap(const tk::Bitmap& picture) { PictureChanged(focusedBitmap_, picture); }
 
 void TImageButton::SetNoneBitmap(const tk::Bitmap& picture) {
+    pictureFiles_.erase(&noneBitmap_);
     noneBitmap_ = picture.Copy();
     if (transparentMode_ == tmAuto) ReadKeyColour();
     regionState_ = kNoRegion;

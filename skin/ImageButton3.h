@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,9 @@ tk::Bitmap ReadStoredBitmap(std::string_view data);
 // A button picture named in a layout: the data file holds either a BMP file
 // or the stored form above.
 tk::Bitmap LoadButtonPicture(const std::string& file);
+// The same for a window at that DPI, from the skin set for it
+// (toolkit/SkinPictures.h); `design` is the button's place at 96 DPI.
+tk::Bitmap LoadButtonPicture(const std::string& file, int dpi, const RECT& design);
 
 // The button's window text is its accessible name: the layout's
 // "accessibleName", or else its hint without the closing dots. It draws no
@@ -134,6 +138,9 @@ public:
     void Load(const tk::LayoutNode& node) override;
     void AttachEvent(const std::string& event, const tk::AnyHandler& handler) override;
     void Realize() override;
+    // The pictures the layout names are loaded again for the new scale, and
+    // the region is built from them.
+    void DpiChanged() override;
 
     tk::NotifyEvent OnMouseEnter, OnMouseLeave;
 
@@ -151,11 +158,15 @@ protected:
 
 private:
     void PictureChanged(tk::Bitmap& slot, const tk::Bitmap& picture);
+    // The layout's pictures at the form's DPI, for the slots that still hold them.
+    void LoadPictures();
     void KeyboardClick();
     void ReadKeyColour();
 
     int groupIndex_ = 0;
     tk::Bitmap downBitmap_, noneBitmap_, overBitmap_, upBitmap_, focusedBitmap_, disabledBitmap_;
+    // The layout's picture files, by slot; a picture the program sets clears its file.
+    std::map<tk::Bitmap*, std::string> pictureFiles_;
     bool down_ = false;
     bool allowAllUp_ = false;
     bool isEnabled_ = true;

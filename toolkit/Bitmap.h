@@ -51,6 +51,8 @@ public:
     void DrawTransparentOn(Bitmap& target, int x, int y, COLORREF key) const;
 
     const uint32_t* Row(int y) const { return bits_ + static_cast<size_t>(y) * width_; }
+    // Writable rows (0x00RRGGBB); call GdiFlush before when GDI drew meanwhile.
+    uint32_t* Row(int y) { return bits_ + static_cast<size_t>(y) * width_; }
 
 private:
     int width_ = 0;

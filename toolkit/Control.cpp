@@ -5,6 +5,7 @@
 
 #include "toolkit/Accessibility.h"
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
@@ -43,10 +44,14 @@ void Component::AttachEvent(const std::string& event, const AnyHandler&) {
 // --- Control -----------------------------------------------------------------
 
 void Control::Load(const LayoutNode& node) {
-    left_ = LayoutInt(node, "left", left_);
-    top_ = LayoutInt(node, "top", top_);
-    width_ = LayoutInt(node, "width", width_);
-    height_ = LayoutInt(node, "height", height_);
+    // The constructor's bounds are 96-DPI defaults too.
+    const int left = LayoutInt(node, "left", left_), top = LayoutInt(node, "top", top_);
+    design_ = RECT{left, top, left + LayoutInt(node, "width", width_), top + LayoutInt(node, "height", height_)};
+    const RECT scaled = ScaleRect(design_, Owner() ? Owner()->Dpi() : kDesignDpi);
+    left_ = scaled.left;
+    top_ = scaled.top;
+    width_ = scaled.right - scaled.left;
+    height_ = scaled.bottom - scaled.top;
     visible_ = LayoutBool(node, "visible", visible_);
     enabled_ = LayoutBool(node, "enabled", enabled_);
     hint_ = LayoutText(node, "hint", hint_);
@@ -77,6 +82,11 @@ void Control::SetBounds(int left, int top, int width, int height) {
     height_ = height;
     BoundsChanged();
     Invalidate();
+}
+
+void Control::DpiChanged() {
+    const RECT scaled = ScaleRect(design_, Owner() ? Owner()->Dpi() : kDesignDpi);
+    SetBounds(scaled.left, scaled.top, scaled.right - scaled.left, scaled.bottom - scaled.top);
 }
 
 void Control::SetVisible(bool visible) {
@@ -265,6 +275,16 @@ void WinControl::PaintCycle(const std::function<void()>& draw) {
 }
 
 void WinControl::ApplyFont(HFONT font) { ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+
+void WinControl::UseFont(const FontSpec& font) {
+    windowFont_ = font;
+    ApplyFont(Owner()->FontFor(font));
+}
+
+void WinControl::DpiChanged() {
+    Control::DpiChanged();
+    if (hwnd_ && windowFont_) ApplyFont(Owner()->FontFor(*windowFont_));
+}
 
 bool WinControl::Focused() const { return hwnd_ && ::GetFocus() == hwnd_; }
 

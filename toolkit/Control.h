@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "toolkit/Events.h"
@@ -51,6 +52,12 @@ public:
     int Height() const { return height_; }
     RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
     virtual void SetBounds(int left, int top, int width, int height);
+    // The place the layout gives, in 96-DPI units; the bounds above are it
+    // scaled to the form's DPI.
+    const RECT& DesignRect() const { return design_; }
+    // The form's DPI changed: the control takes its place, font and pictures
+    // for it.
+    virtual void DpiChanged();
 
     bool Visible() const { return visible_; }
     virtual void SetVisible(bool visible);
@@ -102,6 +109,7 @@ protected:
     virtual void BoundsChanged() {}
 
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    RECT design_{0, 0, 0, 0};
     bool visible_ = true;
     bool enabled_ = true;
     int tabOrder_ = -1;
@@ -133,6 +141,7 @@ public:
     void SetEnabled(bool enabled) override;
     void Invalidate() override;
     void Load(const LayoutNode& node) override;
+    void DpiChanged() override;
 
     // WM_COMMAND notifications from the control's own native window.
     virtual void Command(WORD code) {}
@@ -154,6 +163,9 @@ protected:
     // releasing the mouse as the toolkit's own controls do.
     LRESULT HandleOwnMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void ApplyFont(HFONT font);
+    // Gives the window the form's font of that description, now and again
+    // whenever the DPI changes.
+    void UseFont(const FontSpec& font);
     // Runs `draw` inside a paint cycle of the window (BeginPaint..EndPaint);
     // a Canvas made meanwhile draws with the paint DC.
     void PaintCycle(const std::function<void()>& draw);
@@ -178,6 +190,7 @@ private:
     HWND hwnd_ = nullptr;     // a child of the form's window; destroyed with it or by us
     HDC paintDc_ = nullptr;   // during PaintCycle only; BeginPaint's
     bool pointerInside_ = false;
+    std::optional<FontSpec> windowFont_;  // as UseFont gave it
 };
 
 // Drawing on a windowed control's own window, inside its paint cycle (the

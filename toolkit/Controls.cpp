@@ -4,12 +4,14 @@
 
 #include <map>
 
+#include "toolkit/Dpi.h"
 #include "toolkit/FileDialogs.h"
 #include "toolkit/Form.h"
 #include "toolkit/Panel.h"
 #include "toolkit/ListView.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Resources.h"
+#include "toolkit/SkinPictures.h"
 #include "toolkit/Text.h"
 #include "toolkit/TextBlock.h"
 #include "toolkit/Timer.h"
@@ -73,6 +75,11 @@ void Label::Load(const LayoutNode& node) {
 
 void Label::Realize() { FitToText(); }
 
+void Label::DpiChanged() {
+    Control::DpiChanged();
+    FitToText();
+}
+
 std::string Label::Caption() const { return Narrow(caption_); }
 
 void Label::SetCaption(const std::string& caption) { SetCaption(Widen(caption)); }
@@ -115,15 +122,27 @@ void Image::Load(const LayoutNode& node) {
     transparent_ = LayoutBool(node, "transparent", false);
     stretch_ = LayoutBool(node, "stretch", false);
     autoSize_ = LayoutBool(node, "autoSize", false);
-    const std::string picture = LayoutText(node, "picture");
-    if (!picture.empty()) picture_ = Bitmap::FromFile(picture, DataFile(picture));
+    pictureFile_ = LayoutText(node, "picture");
+    LoadPicture();
+}
+
+void Image::LoadPicture() {
+    if (pictureFile_.empty()) return;
+    picture_ = LoadSkinPicture(pictureFile_, Owner() ? Owner()->Dpi() : kDesignDpi, &design_, transparent_);
     if (autoSize_ && !picture_.Empty()) {
         width_ = picture_.Width();
         height_ = picture_.Height();
     }
 }
 
+void Image::DpiChanged() {
+    Control::DpiChanged();
+    LoadPicture();
+    Invalidate();
+}
+
 void Image::SetPicture(Bitmap picture) {
+    pictureFile_.clear();
     picture_ = std::move(picture);
     if (autoSize_ && !picture_.Empty()) SetBounds(left_, top_, picture_.Width(), picture_.Height());
     Invalidate();
@@ -174,7 +193,7 @@ void Button::Load(const LayoutNode& node) {
 
 void Button::Realize() {
     CreateHandle("BUTTON", default_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, 0, caption_);
-    ApplyFont(Owner()->FontFor(font_));
+    UseFont(font_);
 }
 
 void Button::Command(WORD code) {
@@ -211,7 +230,7 @@ void CheckableButton::Load(const LayoutNode& node) {
 
 void CheckableButton::Realize() {
     CreateHandle("BUTTON", style_, 0, caption_);
-    ApplyFont(Owner()->FontFor(font_));
+    UseFont(font_);
     SetChecked(checked_);
 }
 
@@ -248,7 +267,7 @@ void Edit::Load(const LayoutNode& node) {
 
 void Edit::Realize() {
     CreateHandle("EDIT", ES_AUTOHSCROLL | (readOnly_ ? ES_READONLY : 0), flat_ ? 0 : WS_EX_CLIENTEDGE, text_);
-    ApplyFont(Owner()->FontFor(font_));
+    UseFont(font_);
 }
 
 std::string Edit::Text() const { return Handle() ? WindowText(Handle()) : text_; }

@@ -27,6 +27,7 @@ public:
     void Load(const LayoutNode& node) override;
     void Realize() override;
     const FontSpec& Font() const { return font_; }
+    void DpiChanged() override;
     // A screen reader reads the caption as static text.
     std::wstring AccessibleName() const override { return caption_; }
 
@@ -47,8 +48,12 @@ public:
     void SetPicture(Bitmap picture);
     void Paint(HDC dc) override;
     void Load(const LayoutNode& node) override;
+    // A skin picture named in the layout is loaded again for the new DPI.
+    void DpiChanged() override;
 
 private:
+    void LoadPicture();
+    std::string pictureFile_;  // the layout's; empty: none, or set by the program
     Bitmap picture_;
     bool transparent_ = false;  // key colour: the picture's bottom-left pixel
     bool stretch_ = false;

@@ -7,6 +7,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Modal.h"
 #include "toolkit/Timer.h"
 
@@ -28,21 +29,6 @@ void RegisterFormClass() {
     wc.lpfnWndProc = ::DefWindowProcA;  // replaced per window below
     if (!::RegisterClassExA(&wc)) throw Error("Cannot register the form window class");
     registered = true;
-}
-
-MouseButton ButtonOf(UINT message) {
-    switch (message) {
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-        return MouseButton::Right;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-        return MouseButton::Middle;
-    default:
-        return MouseButton::Left;
-    }
 }
 
 // The top-left corner of a window of that outer size centred on the desktop.
@@ -142,8 +128,11 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (alphaBlendValue_ >= 0) exStyle |= WS_EX_LAYERED;
     exStyle |= ExtraExStyle();
 
-    RECT r{0, 0, clientWidth_, clientHeight_};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    // Laid out for the primary monitor first, where a centred window starts;
+    // once the window exists, for the monitor it is really on.
+    dpi_ = SystemDpi();
+    RECT r{0, 0, ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_)};
+    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
     const int width = r.right - r.left, height = r.bottom - r.top;
     POINT at{CW_USEDEFAULT, CW_USEDEFAULT};
     if (centred_) at = CentredOnScreen(width, height);
@@ -157,18 +146,36 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (alphaBlendValue_ >= 0 &&
         !::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA))
         throw Error(Format("Cannot make the window of %s partly transparent", name_.c_str()));
-
-    const std::string icon = LayoutText(layout, "icon");
-    if (!icon.empty()) {
-        const HINSTANCE module = ::GetModuleHandleA(nullptr);
-        icon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                                    ::GetSystemMetrics(SM_CYICON), 0)));
-        smallIcon_.Reset(static_cast<HICON>(::LoadImageA(module, icon.c_str(), IMAGE_ICON,
-                                                         ::GetSystemMetrics(SM_CXSMICON),
-                                                         ::GetSystemMetrics(SM_CYSMICON), 0)));
-        ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
-        ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    if (const int actual = WindowDpi(hwnd_); actual != dpi_) {
+        dpi_ = actual;
+        const SIZE outer = OuterSize(ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_));
+        const POINT to = centred_ ? CentredOnScreen(outer.cx, outer.cy) : POINT{at.x, at.y};
+        ::SetWindowPos(hwnd_, nullptr, to.x, to.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+
+    iconName_ = LayoutText(layout, "icon");
+    LoadIcons();
+}
+
+SIZE Form::OuterSize(int clientWidth, int clientHeight) const {
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
+    RECT r{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void Form::LoadIcons() {
+    if (iconName_.empty()) return;
+    const HINSTANCE module = ::GetModuleHandleA(nullptr);
+    icon_.Reset(static_cast<HICON>(::LoadImageA(module, iconName_.c_str(), IMAGE_ICON,
+                                                SystemMetricForDpi(SM_CXICON, dpi_),
+                                                SystemMetricForDpi(SM_CYICON, dpi_), 0)));
+    smallIcon_.Reset(static_cast<HICON>(::LoadImageA(module, iconName_.c_str(), IMAGE_ICON,
+                                                     SystemMetricForDpi(SM_CXSMICON, dpi_),
+                                                     SystemMetricForDpi(SM_CYSMICON, dpi_), 0)));
+    ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
 void Form::CreateComponents(const LayoutNode& layout) {
@@ -213,17 +220,12 @@ void Form::FitToControls() {
         width = std::max(width, c->Left() + c->Width());
         height = std::max(height, c->Top() + c->Height());
     }
-    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
-    RECT r{0, 0, width, height};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    const int outerWidth = r.right - r.left, outerHeight = r.bottom - r.top;
+    const SIZE outer = OuterSize(width, height);
+    const int outerWidth = outer.cx, outerHeight = outer.cy;
     RECT now;
     ::GetWindowRect(hwnd_, &now);
     const POINT at = centred_ ? CentredOnScreen(outerWidth, outerHeight) : POINT{now.left, now.top};
     ::SetWindowPos(hwnd_, nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    clientWidth_ = width;
-    clientHeight_ = height;
 }
 
 Component* Form::FindComponent(const std::string& name) const {
@@ -243,7 +245,7 @@ HFONT Form::FontFor(const FontSpec& wanted) {
     auto it = fonts_.find(wanted);
     if (it != fonts_.end()) return it->second.Get();
     LOGFONTA lf{};
-    lf.lfHeight = wanted.height;
+    lf.lfHeight = ScaleToDpi(wanted.height, dpi_);
     lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = wanted.italic;
     lf.lfUnderline = wanted.underline;
@@ -274,64 +276,6 @@ void Form::BringToFront() {
     ::SetForegroundWindow(hwnd_);
 }
 
-bool Form::CloseQuery() {
-    bool canClose = true;
-    if (OnCloseQuery) OnCloseQuery(this, canClose);
-    return canClose;
-}
-
-void Form::Close() {
-    if (modal_) {
-        modalResult_ = mrCancel;
-        return;
-    }
-    if (!CloseQuery()) return;
-    CloseAction action = CloseAction::Hide;
-    if (OnClose) OnClose(this, action);
-    if (action == CloseAction::None) return;
-    if (Application::Get().MainForm() == this) {
-        Application::Get().Terminate();
-    } else if (action == CloseAction::Minimize) {
-        ::ShowWindow(hwnd_, SW_MINIMIZE);
-    } else {
-        Hide();
-    }
-}
-
-void Form::CloseModal() {
-    CloseAction action = CloseAction::None;
-    bool canClose = false;
-    Guarded([&] { canClose = CloseQuery(); });
-    if (canClose) {
-        action = CloseAction::Hide;
-        Guarded([&] {
-            if (OnClose) OnClose(this, action);
-        });
-    }
-    if (action == CloseAction::None) modalResult_ = mrNone;
-}
-
-int Form::ShowModal() {
-    if (modal_ || Visible()) throw Error("Cannot make a visible window modal");
-    Application& app = Application::Get();
-
-    {
-        // Every other visible, enabled window of this thread waits for us.
-        DisabledWindows others(hwnd_);
-        modal_ = true;
-        modalResult_ = mrNone;
-        Show();
-        ::SetForegroundWindow(hwnd_);
-        while (modalResult_ == mrNone) {
-            if (!app.HandleMessage() || app.Terminated()) modalResult_ = mrCancel;
-            if (modalResult_ != mrNone) CloseModal();
-        }
-    }
-    Hide();
-    modal_ = false;
-    return modalResult_;
-}
-
 std::string Form::Caption() const {
     char text[512] = "";
     ::GetWindowTextA(hwnd_, text, sizeof text);
@@ -348,32 +292,6 @@ RECT Form::WindowRect() const {
 
 void Form::MoveTo(int left, int top) {
     ::SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Form::FocusFirstControl() {
-    WinControl* best = nullptr;
-    for (Control* c : controls_) {
-        auto* w = dynamic_cast<WinControl*>(c);
-        if (!w || !w->TabStop() || !w->CanFocus()) continue;
-        const int order = w->TabOrder() < 0 ? INT_MAX : w->TabOrder();
-        const int bestOrder = !best ? INT_MAX : (best->TabOrder() < 0 ? INT_MAX : best->TabOrder());
-        if (!best || order < bestOrder) best = w;
-    }
-    if (best) best->SetFocus();
-}
-
-void Form::ChangeUiState(WORD action, WORD flags) {
-    flags &= UISF_HIDEFOCUS | UISF_HIDEACCEL;
-    if (action == UIS_INITIALIZE) action = Application::Get().LastInputWasKeyboard() ? UIS_CLEAR : UIS_SET;
-    if (action != UIS_SET && action != UIS_CLEAR) return;
-    const WORD state = action == UIS_SET ? (uiState_ | flags) : (uiState_ & ~flags);
-    const WORD changed = state ^ uiState_;
-    if (!changed) return;
-    uiState_ = state;
-    // Every child window hears of it: ours redraw their cues, the system's
-    // controls keep their own copy of the state.
-    for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        ::SendMessageA(child, WM_UPDATEUISTATE, MAKEWPARAM(action, changed), 0);
 }
 
 std::vector<const Control*> Form::AccessibleControls() const {
@@ -400,104 +318,6 @@ LRESULT Form::Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
     for (Control* c : controls_)
         if (const LRESULT result = c->HandleBroadcast(message, wParam, lParam)) return result;
     return 0;
-}
-
-void Form::AddHint(WinControl& control) {
-    if (control.Hint().empty() || !control.Handle()) return;
-    if (!hints_) {
-        hints_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                   ::GetModuleHandleA(nullptr), nullptr);
-        if (!hints_) throw Error("Cannot create the hint window");
-    }
-    TOOLINFOA tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(control.Handle());
-    tool.lpszText = const_cast<char*>(control.Hint().c_str());
-    ::SendMessageA(hints_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-bool Form::PreviewKey(const MSG& msg) {
-    // With Alt held the same keys come as WM_SYSKEYDOWN; the modifiers do not
-    // matter for the dialog keys. Other system keys (Alt+F4, menu keys) pass.
-    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-    const WORD key = static_cast<WORD>(msg.wParam);
-    if (key != VK_RETURN && key != VK_ESCAPE) return false;
-    if (const HWND focus = ::GetFocus()) {
-        const LRESULT code = ::SendMessageA(focus, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
-        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
-    }
-    for (Control* c : controls_)
-        if (c->DialogKey(key)) return true;
-    return false;
-}
-
-GraphicControl* Form::GraphicControlAt(POINT p) const {
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        auto* g = dynamic_cast<GraphicControl*>(*it);
-        if (!g || !g->Visible()) continue;
-        const RECT r = g->BoundsRect();
-        if (::PtInRect(&r, p)) return g;
-    }
-    return nullptr;
-}
-
-bool Form::RouteMouse(UINT message, WPARAM wParam, LPARAM lParam) {
-    const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const ShiftState shift = ShiftFromKeys(wParam);
-    const MouseButton button = ButtonOf(message);
-    auto local = [](Control* c, POINT q) { return POINT{q.x - c->Left(), q.y - c->Top()}; };
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDBLCLK: {
-        GraphicControl* target = GraphicControlAt(p);
-        if (!target || !target->Enabled()) return false;
-        const bool dbl = message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
-        if (button == MouseButton::Left) {
-            ::SetCapture(hwnd_);
-            mouseCapture_ = target;
-            pressed_ = dbl ? nullptr : target;
-        }
-        if (dbl && button == MouseButton::Left) target->DblClick();
-        const POINT q = local(target, p);
-        target->MouseDown(button, shift | (dbl ? kDouble : 0), q.x, q.y);
-        return true;
-    }
-    case WM_MOUSEMOVE: {
-        GraphicControl* target = mouseCapture_ ? mouseCapture_ : GraphicControlAt(p);
-        if (!target) return false;
-        const POINT q = local(target, p);
-        target->MouseMove(shift, q.x, q.y);
-        return true;
-    }
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
-        GraphicControl* target = button == MouseButton::Left && mouseCapture_ ? mouseCapture_ : GraphicControlAt(p);
-        if (button == MouseButton::Left) {
-            GraphicControl* clicked = pressed_;
-            pressed_ = nullptr;
-            mouseCapture_ = nullptr;
-            if (::GetCapture() == hwnd_) ::ReleaseCapture();
-            if (target && clicked == target) {
-                const RECT r = target->BoundsRect();
-                if (::PtInRect(&r, p)) target->Click();
-            }
-        }
-        if (!target) return false;
-        const POINT q = local(target, p);
-        target->MouseUp(button, shift, q.x, q.y);
-        return true;
-    }
-    default:
-        return false;
-    }
 }
 
 void Form::Paint() {
@@ -616,6 +436,9 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
+    case kDpiChangedMessage:
+        ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SIZE:
         if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) Application::Get().FormRestored(this);
         break;

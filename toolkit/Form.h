@@ -55,10 +55,19 @@ public:
     int AlphaBlendValue() const { return alphaBlendValue_; }
     void MoveTo(int left, int top);
 
+    // The DPI the form is laid out for: its monitor's (toolkit/Dpi.h). The
+    // layout's 96-DPI coordinates, its fonts and its pictures are scaled to it.
+    int Dpi() const { return dpi_; }
+    // Lays the form out again for another DPI: fonts, places, pictures and
+    // regions. The window takes `suggested` (screen coordinates) when given,
+    // as WM_DPICHANGED asks; otherwise it keeps its top-left corner.
+    void ChangeDpi(int dpi, const RECT* suggested = nullptr);
+
     const std::vector<Control*>& Controls() const { return controls_; }
     Component* FindComponent(const std::string& name) const;
     // The windowed control with the focus, if it is one of ours.
     WinControl* ActiveControl() const;
+    // A font as the layout describes it, made for the window's DPI.
     HFONT FontFor(const FontSpec& wanted);
     const FontSpec& Font() const { return font_; }
     COLORREF Colour() const { return colour_; }
@@ -140,6 +149,9 @@ protected:
     virtual DWORD ExtraExStyle() const { return 0; }
     // The window that owns this form's window (nullptr: none).
     virtual HWND OwnerWindow() const { return nullptr; }
+    // After the controls were laid out for a new DPI: a derived form redraws
+    // what it painted itself.
+    virtual void DpiChanged() {}
 
 private:
     template <typename T>
@@ -153,6 +165,9 @@ private:
     void CreateComponents(const LayoutNode& layout);
     // "autoSize": the client area takes the extent of the visible controls.
     void FitToControls();
+    // The outer size of the window whose client area is that large.
+    SIZE OuterSize(int clientWidth, int clientHeight) const;
+    void LoadIcons();
     void Paint();
     GraphicControl* GraphicControlAt(POINT p) const;
     bool RouteMouse(UINT message, WPARAM wParam, LPARAM lParam);
@@ -177,7 +192,9 @@ private:
     bool centred_ = true;
     bool autoSize_ = false;
     int alphaBlendValue_ = -1;
-    int clientWidth_ = 0, clientHeight_ = 0;
+    int clientWidth_ = 0, clientHeight_ = 0;  // the layout's, at 96 DPI
+    int dpi_ = 96;
+    std::string iconName_;
     bool modal_ = false;
     int modalResult_ = mrNone;
     bool shownOnce_ = false;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Text.h"
@@ -34,13 +35,13 @@ void ListView::Realize() {
     if (!columnClick_) style |= LVS_NOSORTHEADER;
     if (!hideSelection_) style |= LVS_SHOWSELALWAYS;
     CreateHandle(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE, "");
-    ApplyFont(Owner()->FontFor(font_));
+    UseFont(font_);
     if (rowSelect_) ListView_SetExtendedListViewStyleEx(Handle(), LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     for (size_t i = 0; i < columns_.size(); ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = columns_[i].width;
+        column.cx = ScaleToDpi(columns_[i].width, Owner()->Dpi());
         column.pszText = const_cast<char*>(columns_[i].caption.c_str());
         column.iSubItem = static_cast<int>(i);
         if (::SendMessageA(Handle(), LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) < 0)
@@ -50,6 +51,13 @@ void ListView::Realize() {
         popupMenu_ = dynamic_cast<PopupMenu*>(Owner()->FindComponent(popupMenuName_));
         if (!popupMenu_) throw Error(Format("%s: no pop-up menu %s", Name().c_str(), popupMenuName_.c_str()));
     }
+}
+
+void ListView::DpiChanged() {
+    WinControl::DpiChanged();
+    if (!Handle()) return;
+    for (size_t i = 0; i < columns_.size(); ++i)
+        ::SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, i, ScaleToDpi(columns_[i].width, Owner()->Dpi()));
 }
 
 int ListView::Count() const {

@@ -45,6 +45,8 @@ public:
 
     void Load(const LayoutNode& node) override;
     void Realize() override;
+    // The columns keep their layout widths at the new scale.
+    void DpiChanged() override;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -3,9 +3,17 @@
 
     python3 tools/make_skin.py [resources dir]
 
-Writes resources/skin/*.bmp, *.jpg and resources/app.ico. The output depends
-only on this script, Pillow and the Debian fonts named below, so a rerun
-rewrites byte-identical files.
+Writes resources/skin/*.bmp, *.jpg and resources/app.ico for 100 % display
+scale, and the same pictures drawn for 150 % and 200 % into
+resources/skin150/ and resources/skin200/. The output depends only on this
+script, Pillow and the Debian fonts named below, so a rerun rewrites
+byte-identical files.
+
+Every coordinate below is written for 100 % (96 DPI). A set for another scale
+draws the same things at that scale: an edge at x goes to px(x), the
+programme's own rounding rule (x * dpi / 96, halves up), so every picture has
+exactly the size of the control it is drawn for at that scale and lines up
+with the background it was cut from.
 
 Conventions of the pictures (the programme relies on them):
   * button and logo bitmaps are 24-bit BI_RGB bottom-up BMPs of the control's
@@ -18,6 +26,7 @@ Conventions of the pictures (the programme relies on them):
   * JPEGs are baseline (libjpeg decodes them).
 """
 
+import math
 import os
 import struct
 import sys
@@ -40,6 +49,25 @@ FONT_FILES = {
 
 S = 4  # supersampling factor of the vector drawing
 KEY = (255, 0, 255)
+SETS = {100: "skin", 150: "skin150", 200: "skin200"}  # scale: folder
+DPI = 96  # the DPI of the set being drawn
+
+
+def px(v):
+    """An edge at v (100 % units) at the scale being drawn: v * DPI / 96,
+    rounded to the nearest pixel, halves up (as the programme does)."""
+    if DPI == 96:
+        return v
+    return int(math.floor(v * DPI / 96.0 + 0.5))
+
+
+def span(start, length):
+    """The size at this scale of a span of `length` starting at `start`."""
+    return px(start + length) - px(start)
+
+
+def scale():
+    return DPI / 96.0
 
 # Palette: cool slate greys with the green of the progress bar as accent.
 INK = (33, 47, 61)
@@ -90,11 +118,14 @@ STATES = ("none", "over", "down", "up")
 _fonts = {}
 
 
-def font(name, size):
-    if (name, size) not in _fonts:
-        _fonts[name, size] = ImageFont.truetype(
-            FONT_FILES[name], size, layout_engine=ImageFont.Layout.BASIC)
-    return _fonts[name, size]
+def font(name, size, scaled=True):
+    """The font at `size` (100 % pixels), drawn at the current scale unless
+    `scaled` is false (for measuring a 100 % layout)."""
+    real = int(round(size * scale())) if scaled else size
+    if (name, real) not in _fonts:
+        _fonts[name, real] = ImageFont.truetype(
+            FONT_FILES[name], real, layout_engine=ImageFont.Layout.BASIC)
+    return _fonts[name, real]
 
 
 # --------------------------------------------------------------------------
@@ -176,27 +207,48 @@ def vgrad(size, stops):
     return col.resize((w, h), Image.NEAREST)
 
 
-def rrect_mask(size, box, radius):
-    """Coverage mask (L, real size) of a rounded rectangle given in real
-    pixel coordinates (box edges inclusive, like Pillow's)."""
+def rrect_mask(size, box, radius, real=None):
+    """Coverage mask (L, `real` size) of a rounded rectangle given in 100 %
+    pixel coordinates of a picture of `size` (box edges inclusive, like
+    Pillow's)."""
     w, h = size
-    hi = Image.new("L", (w * S, h * S), 0)
+    rw, rh = real or (px(w), px(h))
+    kx, ky = rw / w, rh / h
+    hi = Image.new("L", (rw * S, rh * S), 0)
     x0, y0, x1, y1 = box
     ImageDraw.Draw(hi).rounded_rectangle(
-        (x0 * S, y0 * S, (x1 + 1) * S - 1, (y1 + 1) * S - 1),
-        radius * S, fill=255)
-    return hi.resize((w, h), Image.BOX)
+        (x0 * kx * S, y0 * ky * S, (x1 + 1) * kx * S - 1, (y1 + 1) * ky * S - 1),
+        radius * (kx + ky) / 2 * S, fill=255)
+    return hi.resize((rw, rh), Image.BOX)
+
+
+def band(d, box, fill):
+    """Fills the 100 % rectangle box = (x0, y0, x1, y1), edges exclusive, at
+    the current scale."""
+    x0, y0, x1, y1 = box
+    d.rectangle((px(x0), px(y0), px(x1) - 1, px(y1) - 1), fill=fill)
 
 
 class Layer:
     """An RGBA drawing surface at S times the final size; `done()` scales it
     down with premultiplied alpha, so edges are smooth and carry no colour
-    from transparent parts."""
+    from transparent parts. Drawing coordinates are in 100 % pixels of a
+    picture of `size`; the result has the `real` size (by default `size` at
+    the current scale), the drawing stretched to fill it."""
 
-    def __init__(self, size):
-        self.size = size
-        self.img = Image.new("RGBA", (size[0] * S, size[1] * S), (0, 0, 0, 0))
+    def __init__(self, size, real=None):
+        self.size = tuple(real or (px(size[0]), px(size[1])))
+        self.kx = self.size[0] / size[0]
+        self.ky = self.size[1] / size[1]
+        self.kr = (self.kx + self.ky) / 2
+        self.img = Image.new("RGBA", (self.size[0] * S, self.size[1] * S), (0, 0, 0, 0))
         self.draw = ImageDraw.Draw(self.img)
+
+    def X(self, x):
+        return x * self.kx * S
+
+    def Y(self, y):
+        return y * self.ky * S
 
     def _do(self, paint, *colours):
         """Runs a drawing call; translucent colours are blended over what is
@@ -211,39 +263,41 @@ class Layer:
     def rrect(self, box, radius, fill=None, outline=None, width=1):
         x0, y0, x1, y1 = box
         self._do(lambda d: d.rounded_rectangle(
-            (x0 * S, y0 * S, x1 * S - 1, y1 * S - 1), radius * S, fill=fill,
-            outline=outline, width=int(width * S)), fill, outline)
+            (self.X(x0), self.Y(y0), self.X(x1) - 1, self.Y(y1) - 1),
+            radius * self.kr * S, fill=fill,
+            outline=outline, width=int(width * self.kr * S)), fill, outline)
 
     def ellipse(self, box, fill=None, outline=None, width=1):
         x0, y0, x1, y1 = box
         self._do(lambda d: d.ellipse(
-            (x0 * S, y0 * S, x1 * S - 1, y1 * S - 1), fill=fill,
-            outline=outline, width=int(round(width * S))), fill, outline)
+            (self.X(x0), self.Y(y0), self.X(x1) - 1, self.Y(y1) - 1), fill=fill,
+            outline=outline, width=int(round(width * self.kr * S))), fill, outline)
 
     def polygon(self, pts, fill):
-        self._do(lambda d: d.polygon([(x * S, y * S) for x, y in pts],
+        self._do(lambda d: d.polygon([(self.X(x), self.Y(y)) for x, y in pts],
                                      fill=fill), fill)
 
     def line(self, pts, fill, width):
-        self._do(lambda d: d.line([(x * S, y * S) for x, y in pts], fill=fill,
-                                  width=int(round(width * S)), joint="curve"),
+        self._do(lambda d: d.line([(self.X(x), self.Y(y)) for x, y in pts], fill=fill,
+                                  width=int(round(width * self.kr * S)), joint="curve"),
                  fill)
 
     def arc(self, box, start, end, fill, width):
         x0, y0, x1, y1 = box
-        self._do(lambda d: d.arc((x0 * S, y0 * S, x1 * S - 1, y1 * S - 1),
+        self._do(lambda d: d.arc((self.X(x0), self.Y(y0), self.X(x1) - 1, self.Y(y1) - 1),
                                  start, end, fill=fill,
-                                 width=int(round(width * S))), fill)
+                                 width=int(round(width * self.kr * S))), fill)
 
     def gradient_in(self, box, radius, stops):
         """Fills a rounded rectangle with a vertical gradient."""
         x0, y0, x1, y1 = box
-        w, h = (x1 - x0) * S, (y1 - y0) * S
+        left, top = int(round(self.X(x0))), int(round(self.Y(y0)))
+        w, h = int(round(self.X(x1))) - left, int(round(self.Y(y1))) - top
         grad = vgrad((w, h), stops).convert("RGBA")
         mask = Image.new("L", (w, h), 0)
         ImageDraw.Draw(mask).rounded_rectangle((0, 0, w - 1, h - 1),
-                                               radius * S, fill=255)
-        self.img.paste(grad, (x0 * S, y0 * S), mask)
+                                               radius * self.kr * S, fill=255)
+        self.img.paste(grad, (left, top), mask)
 
     def done(self):
         small = self.img.convert("RGBa").resize(self.size, Image.BOX)
@@ -256,10 +310,13 @@ def over(base, layer_rgba, at=(0, 0)):
 
 
 def text(img, xy, s, fnt, fill, anchor="la", shadow=None):
+    """Text at the 100 % point xy, at the current scale (the font comes
+    scaled from font())."""
     d = ImageDraw.Draw(img)
+    at = (px(xy[0]), px(xy[1]))
     if shadow is not None:
-        d.text((xy[0], xy[1] + 1), s, font=fnt, fill=shadow, anchor=anchor)
-    d.text(xy, s, font=fnt, fill=fill, anchor=anchor)
+        d.text((at[0], at[1] + max(1, int(scale()))), s, font=fnt, fill=shadow, anchor=anchor)
+    d.text(at, s, font=fnt, fill=fill, anchor=anchor)
 
 
 def text_width(s, fnt):
@@ -289,7 +346,7 @@ def cut_to_shape(img, coverage, threshold=40):
 def emblem(size, plate=True):
     """The product mark at the given square size, RGBA."""
     n = size
-    L = Layer((n, n))
+    L = Layer((n, n), (n, n))
     u = n / 48.0
     if plate:
         L.rrect((0, 0, n, n), max(2, round(9 * u)), fill=SLATE_800 + (255,))
@@ -340,52 +397,57 @@ def emblem(size, plate=True):
 
 
 def title_strip(img, width):
-    """Light title strip with a hairline and a green accent underneath."""
-    strip = vgrad((width, TITLE_H), [(0, (246, 248, 250)), (1, (218, 226, 234))])
+    """Light title strip with a hairline and a green accent underneath;
+    `width` at 100 %."""
+    strip = vgrad((px(width), px(TITLE_H)), [(0, (246, 248, 250)), (1, (218, 226, 234))])
     img.paste(strip, (0, 0))
     d = ImageDraw.Draw(img)
-    d.line((0, TITLE_H, width, TITLE_H), fill=SLATE_400)
-    d.line((0, TITLE_H + 1, width, TITLE_H + 1), fill=GREEN)
-    over(img, emblem(16), (5, 4))
+    band(d, (0, TITLE_H, width, TITLE_H + 1), SLATE_400)
+    band(d, (0, TITLE_H + 1, width, TITLE_H + 2), GREEN)
+    over(img, emblem(px(16)), (px(5), px(4)))
 
 
 def title_button_well(img, box):
     """A recessed bed for title buttons, box = (x0, y0, x1, y1) exclusive."""
     x0, y0, x1, y1 = box
-    L = Layer((x1 - x0, y1 - y0))
+    L = Layer((x1 - x0, y1 - y0), (span(x0, x1 - x0), span(y0, y1 - y0)))
     L.rrect((0, 0, x1 - x0, y1 - y0), 5, fill=SLATE_400 + (150,))
     L.rrect((0, 1, x1 - x0, y1 - y0), 5, fill=(252, 253, 254, 255))
     L.rrect((0, 1, x1 - x0, y1 - y0 - 1), 5, fill=(198, 208, 219, 255))
     L.gradient_in((1, 2, x1 - x0 - 1, y1 - y0 - 1), 4,
                   [(0, (205, 214, 224)), (1, (222, 229, 236))])
-    over(img, L.done(), (x0, y0))
+    over(img, L.done(), (px(x0), px(y0)))
 
 
-def window_frame(img):
-    w, h = img.size
+def window_frame(img, size):
+    w, h = size
     d = ImageDraw.Draw(img)
-    d.rectangle((0, 0, w - 1, h - 1), outline=SLATE_700)
-    d.line((1, 1, w - 2, 1), fill=WHITE)
-    d.line((1, 1, 1, TITLE_H - 1), fill=WHITE)
+    band(d, (0, 0, w, 1), SLATE_700)
+    band(d, (0, h - 1, w, h), SLATE_700)
+    band(d, (0, 0, 1, h), SLATE_700)
+    band(d, (w - 1, 0, w, h), SLATE_700)
+    band(d, (1, 1, w - 1, 2), WHITE)
+    band(d, (1, 1, 2, TITLE_H), WHITE)
 
 
 def main_background():
     w, h = MAIN_SIZE
-    img = Image.new("RGB", (w, h), SLATE_50)
+    img = Image.new("RGB", (px(w), px(h)), SLATE_50)
     # tool band under the title strip
-    band = vgrad((w, BAND_BOTTOM - TITLE_H - 1),
-                 [(0, (236, 240, 244)), (1, (226, 232, 238))])
-    img.paste(band, (0, TITLE_H + 2))
+    tools = vgrad((px(w), span(TITLE_H + 2, BAND_BOTTOM - TITLE_H - 1)),
+                  [(0, (236, 240, 244)), (1, (226, 232, 238))])
+    img.paste(tools, (0, px(TITLE_H + 2)))
     # body, plain and light so the list, the edit field and the check box sit
     # calmly on it
-    img.paste(Image.new("RGB", (w, STATUS_TOP - BAND_BOTTOM), (240, 242, 245)),
-              (0, BAND_BOTTOM))
+    img.paste(Image.new("RGB", (px(w), span(BAND_BOTTOM, STATUS_TOP - BAND_BOTTOM)), (240, 242, 245)),
+              (0, px(BAND_BOTTOM)))
     # status band at the bottom
-    status = vgrad((w, h - STATUS_TOP), [(0, (233, 237, 241)), (1, (221, 228, 235))])
-    img.paste(status, (0, STATUS_TOP))
+    status = vgrad((px(w), span(STATUS_TOP, h - STATUS_TOP)),
+                   [(0, (233, 237, 241)), (1, (221, 228, 235))])
+    img.paste(status, (0, px(STATUS_TOP)))
     title_strip(img, w)
     title_button_well(img, (529, 3, 573, 20))
-    window_frame(img)
+    window_frame(img, (w, h))
     # soft shelf under the three big buttons
     L = Layer((w, h))
     L.rrect((10, 28, 264, 93), 9, fill=(255, 255, 255, 70))
@@ -396,18 +458,19 @@ def main_background():
 
 def progress_background():
     w, h = PROGRESS_SIZE
-    img = Image.new("RGB", (w, h), (240, 242, 245))
-    img.paste(vgrad((w, h - TITLE_H - 2), [(0, (240, 243, 246)), (1, (228, 233, 238))]),
-              (0, TITLE_H + 2))
+    img = Image.new("RGB", (px(w), px(h)), (240, 242, 245))
+    img.paste(vgrad((px(w), span(TITLE_H + 2, h - TITLE_H - 2)),
+                    [(0, (240, 243, 246)), (1, (228, 233, 238))]),
+              (0, px(TITLE_H + 2)))
     title_strip(img, w)
     title_button_well(img, (358, 3, 383, 20))
     # the programme draws no title on this window; it is painted in here in
     # the place and the colour the main window's title label has
     text(img, (24, 5), "Converting...", font("sans-bold", 11), INK)
-    window_frame(img)
+    window_frame(img, (w, h))
     d = ImageDraw.Draw(img)
-    d.line((16, 82, w - 17, 82), fill=SLATE_200)
-    d.line((16, 83, w - 17, 83), fill=WHITE)
+    band(d, (16, 82, w - 16, 83), SLATE_200)
+    band(d, (16, 83, w - 16, 84), WHITE)
     return img
 
 
@@ -423,12 +486,12 @@ FACES = {
 }
 
 
-def button_face(size, radius, state):
-    """The rounded body of a push button, RGBA at real size, and its shape
-    coverage."""
+def button_face(size, real, radius, state):
+    """The rounded body of a push button, RGBA at its real size, and its
+    shape coverage."""
     w, h = size
     border, top, bottom, _, _ = FACES[state]
-    L = Layer(size)
+    L = Layer(size, real)
     L.rrect((0, 0, w, h), radius, fill=border + (255,))
     if state == "down":
         L.gradient_in((1, 1, w - 1, h - 1), radius - 1,
@@ -437,25 +500,31 @@ def button_face(size, radius, state):
         L.gradient_in((1, 1, w - 1, h - 1), radius - 1,
                       [(0, (255, 255, 255)), (0.08, top), (1, bottom)])
     face = L.done()
-    return face, rrect_mask(size, (0, 0, w - 1, h - 1), radius)
+    return face, rrect_mask(size, (0, 0, w - 1, h - 1), radius, real)
+
+
+def cut_under(bg, at, size):
+    """The background under a control placed at `at` with `size` (100 %),
+    at the current scale, and that real size."""
+    real = (span(at[0], size[0]), span(at[1], size[1]))
+    return bg.crop((px(at[0]), px(at[1]), px(at[0]) + real[0], px(at[1]) + real[1])), real
 
 
 def finish_button(bg, at, size, radius, paint):
     """Builds the four state pictures of one button."""
-    w, h = size
-    under = bg.crop((at[0], at[1], at[0] + w, at[1] + h))
+    under, real = cut_under(bg, at, size)
     pics = {}
     for state in STATES:
-        face, cov = button_face(size, radius, state)
+        face, cov = button_face(size, real, radius, state)
         img = under.copy()
         over(img, face)
-        paint(img, state, FACES[state][4])
+        paint(img, state, FACES[state][4], real)
         pics[state] = cut_to_shape(img, cov)
     return pics
 
 
-def glyph_layer(size, draw_fn, dx=0, dy=0):
-    L = Layer(size)
+def glyph_layer(size, draw_fn, dx=0, dy=0, real=None):
+    L = Layer(size, real)
     draw_fn(L, dx, dy)
     return L.done()
 
@@ -493,8 +562,8 @@ def big_icon(name):
 def make_big(bg, name, caption, at):
     size = (65, 57)
 
-    def paint(img, state, off):
-        over(img, glyph_layer(size, big_icon(name), off, off))
+    def paint(img, state, off, real):
+        over(img, glyph_layer(size, big_icon(name), off, off, real))
         text(img, (32 + off, 49 + off), caption, font("sans-bold", 12),
              FACES[state][3], anchor="ms",
              shadow=None if state == "down" else (255, 255, 255))
@@ -524,13 +593,13 @@ def small_glyph(name):
 def make_small(bg, name, caption, at):
     size = (70, 25)
     fnt = font("sans-bold", 11)
-    tw = text_width(caption, fnt)
+    tw = text_width(caption, font("sans-bold", 11, scaled=False))
     gw, gap = 10, 5
     x0 = (size[0] - (gw + gap + tw)) // 2
 
-    def paint(img, state, off):
+    def paint(img, state, off, real):
         g = glyph_layer((10, 10), small_glyph(name))
-        over(img, g, (x0 + off, 8 + off))
+        over(img, g, (px(x0 + off), px(8 + off)))
         text(img, (x0 + gw + gap + off, 17 + off), caption, fnt,
              FACES[state][3], anchor="ls",
              shadow=None if state == "down" else (255, 255, 255))
@@ -552,24 +621,24 @@ CLOSE_HOT = {
 
 def make_title_button(bg, at, glyph):
     size = (17, 11)
-    under = bg.crop((at[0], at[1], at[0] + 17, at[1] + 11))
-    cov = rrect_mask(size, (0, 0, 16, 10), 3)
+    under, real = cut_under(bg, at, size)
+    cov = rrect_mask(size, (0, 0, 16, 10), 3, real)
     pics = {}
     for state in STATES:
         top, bottom, border, ink = TITLE_FACES[state]
         if glyph == "cross" and state in CLOSE_HOT:
             top, bottom, border, ink = CLOSE_HOT[state]
         off = 1 if state == "down" else 0
-        L = Layer(size)
+        L = Layer(size, real)
         L.rrect((0, 0, 17, 11), 3, fill=border + (255,))
         L.gradient_in((1, 1, 16, 10), 2, [(0, top), (1, bottom)])
         img = under.copy()
         over(img, L.done())
         d = ImageDraw.Draw(img)
         if glyph == "bar":
-            d.rectangle((5 + off, 6 + off, 11 + off, 7 + off), fill=ink)
+            band(d, (5 + off, 6 + off, 12 + off, 8 + off), ink)
         else:
-            G = Layer(size)
+            G = Layer(size, real)
             cx, cy = 8.5 + off, 5.5 + off
             G.line([(cx - 2.9, cy - 2.9), (cx + 2.9, cy + 2.9)], ink + (255,), 1.7)
             G.line([(cx + 2.9, cy - 2.9), (cx - 2.9, cy + 2.9)], ink + (255,), 1.7)
@@ -584,25 +653,24 @@ def make_title_button(bg, at, glyph):
 
 def make_logo(bg):
     w, h = LOGO_SIZE
-    under = bg.crop((LOGO_AT[0], LOGO_AT[1], LOGO_AT[0] + w, LOGO_AT[1] + h))
-    L = Layer((w, h))
+    under, real = cut_under(bg, LOGO_AT, LOGO_SIZE)
+    L = Layer((w, h), real)
     L.rrect((0, 0, w, h), 8, fill=SLATE_900 + (255,))
     L.gradient_in((1, 1, w - 1, h - 1), 7, [(0, (84, 109, 134)), (1, (46, 66, 87))])
     img = under.copy()
     over(img, L.done())
-    over(img, emblem(26, plate=False), (4, 4))
+    over(img, emblem(px(26), plate=False), (px(4), px(4)))
     text(img, (33, 15), "Quendrix", font("sans-bold", 13), WHITE, anchor="ls",
          shadow=SLATE_900)
     text(img, (33, 27), "Ombrelo 1.0", font("sans-bold", 10), GREEN_LIGHT,
          anchor="ls", shadow=SLATE_900)
-    return cut_to_shape(img, rrect_mask((w, h), (0, 0, w - 1, h - 1), 8))
+    return cut_to_shape(img, rrect_mask((w, h), (0, 0, w - 1, h - 1), 8, real))
 
 
 def make_trough(bg):
     w, h = TROUGH_SIZE
-    img = bg.crop((TROUGH_AT[0][0], TROUGH_AT[0][1],
-                   TROUGH_AT[0][0] + w, TROUGH_AT[0][1] + h))
-    L = Layer((w, h))
+    img, real = cut_under(bg, TROUGH_AT[0], TROUGH_SIZE)
+    L = Layer((w, h), real)
     L.rrect((0, 0, w, h), 3, fill=SLATE_400 + (255,))
     L.rrect((1, 1, w - 1, h - 1), 2, fill=(250, 251, 252, 255))
     L.gradient_in((1, 1, w - 1, h - 1), 2,
@@ -612,9 +680,13 @@ def make_trough(bg):
 
 
 def strip(colours):
+    """A bar strip, one column at 100 %; at other scales the column is
+    as wide and high as the scale makes it, its rows averaged by area."""
     img = Image.new("RGB", (1, len(colours)))
     for y, c in enumerate(colours):
         img.putpixel((0, y), hexrgb(c))
+    if DPI != 96:
+        img = img.resize((px(1), px(len(colours))), Image.BOX)
     return img
 
 
@@ -624,7 +696,7 @@ def strip(colours):
 
 def codec_logo():
     w, h = 158, 44
-    img = vgrad((w, h), [(0, (44, 108, 196)), (1, (22, 66, 140))])
+    img = vgrad((px(w), px(h)), [(0, (44, 108, 196)), (1, (22, 66, 140))])
     L = Layer((w, h))
     # a soft light sweep behind the word
     L.ellipse((-40, -70, 200, 26), fill=(255, 255, 255, 26))
@@ -635,14 +707,14 @@ def codec_logo():
     text(img, (146, 19), "VIDEO", f, (214, 230, 250), anchor="rs")
     text(img, (146, 31), "CODEC", f, (214, 230, 250), anchor="rs")
     d = ImageDraw.Draw(img)
-    d.line((104, 12, 104, 32), fill=(120, 160, 220))
+    band(d, (104, 12, 105, 33), (120, 160, 220))
     return img
 
 
 def shortcut_icon(size):
     """The application icon with the shell's shortcut arrow."""
     icon = emblem(size)
-    L = Layer((size, size))
+    L = Layer((size, size), (size, size))
     b = round(size * 0.34)
     y0 = size - b
     L.rrect((0, y0, b, size), 1.5, fill=(120, 120, 120, 255))
@@ -657,7 +729,7 @@ def shortcut_icon(size):
 
 
 def shield(size):
-    L = Layer((size, size))
+    L = Layer((size, size), (size, size))
     n = size
     outline = [(n * 0.5, 0.3), (n - 0.8, n * 0.18), (n - 1.2, n * 0.55),
                (n * 0.5, n - 0.3), (1.2, n * 0.55), (0.8, n * 0.18)]
@@ -684,7 +756,7 @@ def cursor_arrow():
 
 def elevation_hint():
     w, h = 315, 459
-    img = vgrad((w, h), [(0, (40, 96, 160)), (0.6, (30, 120, 170)), (1, (22, 80, 130))])
+    img = vgrad((px(w), px(h)), [(0, (40, 96, 160)), (0.6, (30, 120, 170)), (1, (22, 80, 130))])
     L = Layer((w, h))
     L.ellipse((-120, 240, 420, 620), fill=(120, 200, 230, 40))
     L.ellipse((-80, 310, 360, 700), fill=(150, 220, 240, 30))
@@ -695,7 +767,7 @@ def elevation_hint():
     sel.rrect((10, 6, 92, 92), 3, fill=(160, 205, 245, 90),
               outline=(200, 230, 255, 200), width=1)
     over(img, sel.done())
-    over(img, shortcut_icon(48), (27, 10))
+    over(img, shortcut_icon(px(48)), (px(27), px(10)))
     f = font("sans", 12)
     for i, line in enumerate(("Quendrix", "Ombrelo 1.0")):
         text(img, (51, 72 + i * 14), line, f, WHITE, anchor="ms",
@@ -710,22 +782,24 @@ def elevation_hint():
     mx, my = 52, 102
     mw = 252
     mh = 6 + sum(sep_h if s == "-" else item_h for s in items)
-    shadow = Image.new("L", (w, h), 0)
-    ImageDraw.Draw(shadow).rectangle((mx + 4, my + 4, mx + mw + 3, my + mh + 3), fill=110)
-    shadow = shadow.filter(ImageFilter.GaussianBlur(3))
-    img.paste(Image.new("RGB", (w, h), (0, 0, 0)), (0, 0), shadow)
+    shadow = Image.new("L", (px(w), px(h)), 0)
+    band(ImageDraw.Draw(shadow), (mx + 4, my + 4, mx + mw + 4, my + mh + 4), 110)
+    shadow = shadow.filter(ImageFilter.GaussianBlur(3 if DPI == 96 else 3 * scale()))
+    img.paste(Image.new("RGB", (px(w), px(h)), (0, 0, 0)), (0, 0), shadow)
     d = ImageDraw.Draw(img)
-    d.rectangle((mx, my, mx + mw - 1, my + mh - 1), fill=(241, 241, 241),
-                outline=(151, 151, 151))
+    band(d, (mx, my, mx + mw, my + mh), (241, 241, 241))
+    for edge in ((mx, my, mx + mw, my + 1), (mx, my + mh - 1, mx + mw, my + mh),
+                 (mx, my, mx + 1, my + mh), (mx + mw - 1, my, mx + mw, my + mh)):
+        band(d, edge, (151, 151, 151))
     gutter = mx + 29
-    d.line((gutter, my + 1, gutter, my + mh - 2), fill=(226, 227, 227))
-    d.line((gutter + 1, my + 1, gutter + 1, my + mh - 2), fill=WHITE)
+    band(d, (gutter, my + 1, gutter + 1, my + mh - 1), (226, 227, 227))
+    band(d, (gutter + 1, my + 1, gutter + 2, my + mh - 1), WHITE)
     y = my + 3
     target = None
     for s in items:
         if s == "-":
-            d.line((gutter + 2, y + 4, mx + mw - 4, y + 4), fill=(224, 224, 224))
-            d.line((gutter + 2, y + 5, mx + mw - 4, y + 5), fill=WHITE)
+            band(d, (gutter + 2, y + 4, mx + mw - 3, y + 5), (224, 224, 224))
+            band(d, (gutter + 2, y + 5, mx + mw - 3, y + 6), WHITE)
             y += sep_h
             continue
         if s == "Run as administrator":
@@ -734,12 +808,12 @@ def elevation_hint():
             hl.rrect((mx + 3, y, mx + mw - 3, y + item_h), 3,
                      fill=(221, 236, 252, 255), outline=(168, 208, 246, 255))
             over(img, hl.done())
-            over(img, shield(16), (mx + 7, y + 2))
+            over(img, shield(px(16)), (px(mx + 7), px(y + 2)))
         fnt = font("sans-bold" if s == "Open" else "sans", 12)
         text(img, (gutter + 9, y + 15), s, fnt, (0, 0, 0), anchor="ls")
         if s == "Send to":
-            d.polygon([(mx + mw - 14, y + 6), (mx + mw - 14, y + 14),
-                       (mx + mw - 10, y + 10)], fill=(0, 0, 0))
+            d.polygon([(px(mx + mw - 14), px(y + 6)), (px(mx + mw - 14), px(y + 14)),
+                       (px(mx + mw - 10), px(y + 10))], fill=(0, 0, 0))
         y += item_h
 
     # red ring around the entry, and the pointer resting on it
@@ -747,17 +821,15 @@ def elevation_hint():
     ring.ellipse((mx - 14, target - 5, mx + 214, target + item_h + 5),
                  outline=(226, 28, 28, 255), width=3)
     over(img, ring.done())
-    over(img, cursor_arrow(), (mx + 178, target + 8))
+    over(img, cursor_arrow(), (px(mx + 178), px(target + 8)))
     return img
 
 
 # --------------------------------------------------------------------------
 
 
-def main():
-    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "resources"))
-    skin = os.path.join(root, "skin")
+def draw_set(skin):
+    """Draws every picture at the current scale into the folder `skin`."""
     os.makedirs(skin, exist_ok=True)
 
     def out(name):
@@ -783,7 +855,7 @@ def main():
     trough = make_trough(pbg)
     face = pbg.copy()
     for at in TROUGH_AT:
-        face.paste(trough, at)
+        face.paste(trough, (px(at[0]), px(at[1])))
     write_bmp(out("progress_background.bmp"), face)
     write_bmp(out("progress_trough.bmp"), trough)
     pics = make_title_button(pbg, PROGRESS_TITLE_BUTTON, "cross")
@@ -794,7 +866,19 @@ def main():
 
     write_jpeg(out("codec_logo.jpg"), codec_logo(), quality=92)
     write_jpeg(out("elevation_hint.jpg"), elevation_hint(), quality=90)
-    write_ico(os.path.join(root, "app.ico"), [emblem(n) for n in (48, 32, 16)])
+
+
+def main():
+    global DPI
+    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "..", "resources"))
+    for percent, folder in sorted(SETS.items()):
+        DPI = percent * 96 // 100
+        draw_set(os.path.join(root, folder))
+    DPI = 96
+    # The icon: its small sizes for 100, 125, 150 and 200 %, its large ones
+    # for 100, 125, 150 and 200 %.
+    write_ico(os.path.join(root, "app.ico"), [emblem(n) for n in (64, 48, 40, 32, 24, 20, 16)])
 
 
 if __name__ == "__main__":

@@ -19,6 +19,7 @@
 
 #include "e2e/Driver.h"
 #include "support/TestSupport.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
 namespace {
@@ -43,8 +44,10 @@ bool WaitUntil(Condition condition, int timeoutMs) {
 }
 
 // The child window whose rectangle, in the parent's client coordinates, is
-// exactly the one given: how the image buttons of the skin are found.
-HWND ChildAt(HWND parent, RECT wanted) {
+// exactly the one given (in the layout's 96-DPI units, scaled as the program
+// scales them to the screen's DPI): how the image buttons of the skin are found.
+HWND ChildAt(HWND parent, RECT design) {
+    const RECT wanted = tk::ScaleRect(design, tk::SystemDpi());
     for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         RECT r;
         ::GetWindowRect(child, &r);

@@ -716,6 +716,9 @@ TEST_F(ImageButtonTest, ShapeRegionEqualsThePerPixelUnion) {
         COLORREF key;
     } cases[] = {
         {"start", Picture("main_start_none.bmp"), kMagenta},
+        {"start at 150 %", Picture("skin150/main_start_none.bmp"), kMagenta},
+        {"start at 200 %", Picture("skin200/main_start_none.bmp"), kMagenta},
+        {"close at 200 %, hovered", Picture("skin200/main_close_over.bmp"), kMagenta},
         {"add, pressed", Picture("main_add_down.bmp"), kMagenta},
         {"close", Picture("main_close_over.bmp"), kMagenta},
         {"logo", Picture("main_logo.bmp"), kMagenta},
@@ -734,6 +737,25 @@ TEST_F(ImageButtonTest, ShapeRegionEqualsThePerPixelUnion) {
         if (reference) {
             EXPECT_TRUE(::EqualRgn(fast.Get(), reference.Get()));
         }
+    }
+}
+
+// The region of a button is built from its rows' runs, so its cost grows
+// with the rows and not with the pixels: a rounded button has one run per
+// row, at 200 % as at 100 %, and the region holds at most one rectangle per row.
+TEST_F(ImageButtonTest, RegionAt200PercentHoldsOneRectanglePerRow) {
+    for (const char* file : {"skin200/main_start_none.bmp", "skin200/main_add_over.bmp", "skin200/main_close_down.bmp",
+                             "skin200/main_logo.bmp", "main_start_none.bmp"}) {
+        SCOPED_TRACE(file);
+        const tk::Bitmap picture = Picture(file);
+        const tk::Region region = ShapeRegion(picture, kMagenta);
+        ASSERT_TRUE(region);
+        const DWORD bytes = ::GetRegionData(region.Get(), 0, nullptr);
+        std::vector<unsigned char> data(bytes);
+        ASSERT_EQ(::GetRegionData(region.Get(), bytes, reinterpret_cast<RGNDATA*>(data.data())), bytes);
+        const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.data());
+        EXPECT_LE(header->nCount, static_cast<DWORD>(picture.Height()));
+        EXPECT_GT(header->nCount, 0u);
     }
 }
 

@@ -34,8 +34,10 @@ double MillisecondsPerBuild(int count, Build build) {
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 200;
-    const char* pictures[] = {"main_start_none.bmp", "main_add_none.bmp"};
-    std::printf("%-22s %8s %14s %14s %8s\n", "picture", "size", "per pixel ms", "runs ms", "ratio");
+    const char* pictures[] = {"main_start_none.bmp",         "main_add_none.bmp",
+                              "skin150/main_start_none.bmp", "skin150/main_add_none.bmp",
+                              "skin200/main_start_none.bmp", "skin200/main_add_none.bmp"};
+    std::printf("%-30s %8s %14s %14s %8s\n", "picture", "size", "per pixel ms", "runs ms", "ratio");
     for (const char* file : pictures) {
         const tk::Bitmap picture = tk::Bitmap::FromBmp(tk::DataFile(file));
         const COLORREF key = picture.Pixel(0, picture.Height() - 1);
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
         const double runs = MillisecondsPerBuild(count * 10, [&] { ShapeRegion(picture, key); });
         char size[16];
         std::snprintf(size, sizeof size, "%dx%d", picture.Width(), picture.Height());
-        std::printf("%-22s %8s %14.4f %14.4f %7.0fx\n", file, size, perPixel, runs, perPixel / runs);
+        std::printf("%-30s %8s %14.4f %14.4f %7.0fx\n", file, size, perPixel, runs, perPixel / runs);
     }
     return 0;
 }

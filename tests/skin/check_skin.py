@@ -7,7 +7,10 @@ The resources folder defaults to ../../resources beside this script. Every
 picture is checked for what the programme relies on when it loads and shows
 it: file format, bit depth, exact size, the key colour of transparent
 pictures, the exact colours of the progress bar strips, and the sizes held
-by the application icon. Uses the standard library only.
+by the application icon. The sets drawn for 150 % and 200 % (skin150/,
+skin200/) are checked the same way, each picture at the size of its control
+at that scale (an edge at x goes to x * dpi / 96 rounded, halves up, as the
+programme places it). Uses the standard library only.
 
 Prints every failure and a one-line summary; exits 1 when anything failed.
 """
@@ -19,13 +22,17 @@ from collections import deque
 
 TITLE, BIG, SMALL = (17, 11), (65, 57), (70, 25)
 STATES = ("none", "over", "down", "up")
+SETS = [("skin", 96), ("skin150", 144), ("skin200", 192)]
 
-# Buttons: four state pictures each, cut to the shape of their non-key pixels.
+# Buttons: four state pictures each, cut to the shape of their non-key
+# pixels; with the place of the button, which decides its size at a scale.
 BUTTONS = [
-    ("main_minimize", TITLE), ("main_close", TITLE), ("progress_close", TITLE),
-    ("main_start", BIG), ("main_help", BIG), ("main_exit", BIG),
-    ("main_add", SMALL), ("main_remove", SMALL), ("main_clear", SMALL),
-    ("main_play", SMALL), ("main_folder", SMALL),
+    ("main_minimize", TITLE, (533, 6)), ("main_close", TITLE, (552, 6)),
+    ("progress_close", TITLE, (362, 6)),
+    ("main_start", BIG, (16, 32)), ("main_help", BIG, (104, 32)), ("main_exit", BIG, (192, 32)),
+    ("main_add", SMALL, (496, 104)), ("main_remove", SMALL, (496, 136)),
+    ("main_clear", SMALL, (496, 168)), ("main_play", SMALL, (496, 200)),
+    ("main_folder", SMALL, (496, 304)),
 ]
 
 # The two 1 x 14 strips the progress bars are painted from, top to bottom.
@@ -36,17 +43,26 @@ STRIPS = {
                           "AFDFAD", "A8D8A6", "B3E4B2", "6DC174"],
 }
 
-# Opaque pictures: name, kind, size.
+# Opaque pictures: name, kind, size, place.
 PLAIN = [
-    ("main_background.jpg", "jpeg", (577, 367)),
-    ("progress_background.bmp", "bmp", (387, 136)),
-    ("progress_trough.bmp", "bmp", (361, 18)),
-    ("codec_logo.jpg", "jpeg", (158, 44)),
-    ("elevation_hint.jpg", "jpeg", (315, 459)),
+    ("main_background.jpg", "jpeg", (577, 367), (0, 0)),
+    ("progress_background.bmp", "bmp", (387, 136), (0, 0)),
+    ("progress_trough.bmp", "bmp", (361, 18), (12, 53)),
+    ("codec_logo.jpg", "jpeg", (158, 44), (0, 0)),
+    ("elevation_hint.jpg", "jpeg", (315, 459), (0, 0)),
 ]
-LOGO = ("main_logo.bmp", (98, 34))
-ICON_SIZES_REQUIRED = [(48, 48)]
-BUDGET = 1024 * 1024  # all pictures together
+LOGO = ("main_logo.bmp", (98, 34), (464, 40))
+# The small and large icon at 100, 150 and 200 %.
+ICON_SIZES_REQUIRED = [(16, 16), (24, 24), (32, 32), (48, 48), (64, 64)]
+BUDGET = 1024 * 1024  # all pictures of the 100 % set together; a set for a
+                      # larger scale may take the square of its scale times it
+
+
+def scaled(size, at, dpi):
+    """The size at that DPI of a control of `size` placed at `at`."""
+    def px(v):
+        return (v * dpi + 48) // 96
+    return (px(at[0] + size[0]) - px(at[0]), px(at[1] + size[1]) - px(at[1]))
 
 
 class Bad(Exception):
@@ -219,28 +235,37 @@ def hexcol(c):
 # --------------------------------------------------------------------------
 
 
-def run(root):
-    skin = os.path.join(root, "skin")
-    failures = []
+def check_set(root, folder, dpi, failures):
+    """Checks one set; returns the names checked."""
+    skin = os.path.join(root, folder)
     checked = []
+    full = dpi == 96
 
     def check(name, fn):
         checked.append(name)
         path = os.path.join(skin, name) if name != "app.ico" else os.path.join(root, name)
+        label = name if full or name == "app.ico" else "%s/%s" % (folder, name)
         if not os.path.isfile(path):
-            failures.append((name, "missing"))
+            failures.append((label, "missing"))
             return
         try:
             fn(path)
         except Bad as e:
-            failures.append((name, str(e)))
+            failures.append((label, str(e)))
 
-    for name, kind, size in PLAIN:
+    for name, kind, size, at in PLAIN:
+        size = scaled(size, at, dpi)
         check(name, (lambda p, s=size: check_jpeg(p, s)) if kind == "jpeg"
               else (lambda p, s=size: read_bmp(p, s)))
 
     def strip(path, colours):
-        rows = read_bmp(path, (1, len(colours)))
+        rows = read_bmp(path, scaled((1, len(colours)), (0, 0), dpi))
+        if not full:
+            # Rows averaged by area: the ends keep their colour.
+            for y, want in ((0, colours[0]), (len(rows) - 1, colours[-1])):
+                if hexcol(rows[y][0]) != "#" + want:
+                    raise Bad("row %d is %s, not #%s" % (y, hexcol(rows[y][0]), want))
+            return
         for y, (row, want) in enumerate(zip(rows, colours)):
             if hexcol(row[0]) != "#" + want:
                 raise Bad("row %d is %s, not #%s" % (y, hexcol(row[0]), want))
@@ -248,11 +273,12 @@ def run(root):
         check(name, lambda p, c=colours: strip(p, c))
 
     def logo(path):
-        rows = read_bmp(path, LOGO[1])
+        rows = read_bmp(path, scaled(LOGO[1], LOGO[2], dpi))
         shape_of(rows, rows[-1][0])
     check(LOGO[0], logo)
 
-    for base, size in BUTTONS:
+    for base, size, at in BUTTONS:
+        size = scaled(size, at, dpi)
         key_and_shape = {}
 
         def none_pic(path, size=size, memo=key_and_shape):
@@ -275,22 +301,32 @@ def run(root):
         for state in STATES[1:]:
             check("%s_%s.bmp" % (base, state), state_pic)
 
-    check("app.ico", check_icon)
+    if full:
+        check("app.ico", check_icon)
 
     shipped = set(os.listdir(skin)) if os.path.isdir(skin) else set()
     for name in sorted(shipped - set(checked)):
-        failures.append((name, "not a picture of the skin (stale or misnamed?)"))
+        failures.append(("%s/%s" % (folder, name), "not a picture of the skin (stale or misnamed?)"))
     total = sum(os.path.getsize(os.path.join(skin, n)) for n in shipped
                 if os.path.isfile(os.path.join(skin, n)))
-    if os.path.isfile(os.path.join(root, "app.ico")):
+    if full and os.path.isfile(os.path.join(root, "app.ico")):
         total += os.path.getsize(os.path.join(root, "app.ico"))
-    if total > BUDGET:
-        failures.append(("all pictures", "%d bytes, over the budget of %d" % (total, BUDGET)))
+    budget = BUDGET * dpi * dpi // (96 * 96)
+    if total > budget:
+        failures.append(("all pictures of %s" % folder, "%d bytes, over the budget of %d" % (total, budget)))
+    return checked
+
+
+def run(root):
+    failures = []
+    checked = []
+    for folder, dpi in SETS:
+        checked += check_set(root, folder, dpi, failures)
 
     for name, why in failures:
         print("FAIL %s: %s" % (name, why))
     failed = len({name for name, _ in failures})
-    print("skin: %d pictures checked, %d failed" % (len(checked), failed))
+    print("skin: %d pictures checked in %d sets, %d failed" % (len(checked), len(SETS), failed))
     return 1 if failures else 0
 
 
