@@ -26,12 +26,15 @@ build-x64: setup
 	@if [ ! -f $(BUILD_X64)/build.ninja ]; then cmake -S . -B $(BUILD_X64) $(CMAKE_FLAGS_X64); fi
 	cmake --build $(BUILD_X64)
 
-# The folder of the build that runs on this machine, built.
-RUN_BUILD = $$(if [ "$$(bash tools/build-arch.sh)" = i686 ]; then echo $(BUILD); else $(MAKE) -s build-x64 >&2 && echo $(BUILD_X64); fi)
+# The folder of the build that runs on this machine; BUILD_RUN_BUILD builds it,
+# in a recipe line of its own, so that a failed build stops make.
+RUN_BUILD = $$(if [ "$$(bash tools/build-arch.sh)" = i686 ]; then echo $(BUILD); else echo $(BUILD_X64); fi)
+BUILD_RUN_BUILD = if [ "$$(bash tools/build-arch.sh)" != i686 ]; then $(MAKE) -s build-x64; fi
 
 # Starts the program under Wine on the current display (a virtual one when
 # there is none: see the README for how to look at it).
 run: build
+	@$(BUILD_RUN_BUILD)
 	bash tools/run-app.sh "$(RUN_BUILD)"
 
 # Builds everything, makes the release files (the release test installs and
@@ -40,7 +43,8 @@ run: build
 # side by side in one Wine prefix would take the focus and the foreground
 # from each other.
 test: build dist
-	bash tools/with-display.sh ctest --test-dir "$(RUN_BUILD)" --output-on-failure --timeout 900
+	@$(BUILD_RUN_BUILD)
+	bash tools/with-display.sh ctest --test-dir "$(RUN_BUILD)" --output-on-failure --timeout 900 --no-tests=error
 
 # Release builds of both programs (no debug information, stripped), each with
 # its converter inside, and from them the five release files in dist/: the

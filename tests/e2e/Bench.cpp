@@ -242,41 +242,11 @@ CpuSpent Between(const CpuSample& from, const CpuSample& to) {
 
 // ---- Operating the program ---------------------------------------------------------
 
-template <typename Condition>
-bool WaitUntil(Condition condition, int timeoutMs, int stepMs = 50) {
-    for (int waited = 0; waited <= timeoutMs; waited += stepMs) {
-        if (condition()) return true;
-        ::Sleep(stepMs);
-    }
-    return condition();
-}
-
-HWND ChildAt(HWND parent, RECT wanted) {
-    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT r;
-        ::GetWindowRect(child, &r);
-        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        if (::EqualRect(&r, &wanted)) return child;
-    }
-    return nullptr;
-}
-
-void Click(HWND control) {
-    RECT r;
-    ::GetClientRect(control, &r);
-    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-    ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
-
-void Type(HWND control, const std::string& text) {
-    for (unsigned char c : text) ::PostMessageA(control, WM_CHAR, c, 1);
-}
-
-int ListRows(HWND main) {
-    HWND list = ::FindWindowExA(main, nullptr, WC_LISTVIEWA, nullptr);
-    return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
-}
+using e2e::ChildAt;
+using e2e::Click;
+using e2e::ListRows;
+using e2e::Type;
+using e2e::WaitUntil;
 
 // A visible message box or dialog of the process; nullptr when none shows.
 HWND DialogOf(DWORD pid) {

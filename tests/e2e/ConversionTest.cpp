@@ -19,7 +19,6 @@
 
 #include "e2e/Driver.h"
 #include "support/TestSupport.h"
-#include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
 namespace {
@@ -34,42 +33,11 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
-        if (condition()) return true;
-        ::Sleep(50);
-    }
-    return condition();
-}
-
-// The child window whose rectangle, in the parent's client coordinates, is
-// exactly the one given (in the layout's 96-DPI units, scaled as the program
-// scales them to the screen's DPI): how the image buttons of the skin are found.
-HWND ChildAt(HWND parent, RECT design) {
-    const RECT wanted = tk::ScaleRect(design, tk::SystemDpi());
-    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT r;
-        ::GetWindowRect(child, &r);
-        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        if (::EqualRect(&r, &wanted)) return child;
-    }
-    return nullptr;
-}
-
-// A left click in the middle of a control, posted as the mouse would.
-void Click(HWND control) {
-    RECT r;
-    ::GetClientRect(control, &r);
-    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-    ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::PostMessageA(control, WM_LBUTTONUP, 0, at);
-}
-
-// Types text into a control, character by character.
-void Type(HWND control, const std::string& text) {
-    for (unsigned char c : text) ::PostMessageA(control, WM_CHAR, c, 1);
-}
+using e2e::ChildAt;
+using e2e::Click;
+using e2e::ListRows;
+using e2e::Type;
+using e2e::WaitUntil;
 
 // A visible top-level window of the process, of the class.
 HWND FindProcessWindow(DWORD pid, const char* cls) { return testing_support::FindProcessWindow(pid, nullptr, cls); }
@@ -117,11 +85,6 @@ std::string DescribeChildren(HWND dialog) {
         text += std::string(cls) + "#" + std::to_string(::GetDlgCtrlID(child)) + " ";
     }
     return text;
-}
-
-int ListRows(HWND main) {
-    HWND list = ::FindWindowExA(main, nullptr, WC_LISTVIEWA, nullptr);
-    return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
 }
 
 // A program folder of a returning user: the codec prompt was seen, the

@@ -1,5 +1,6 @@
 #include "e2e/Driver.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <vector>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "toolkit/Dpi.h"
 
 namespace e2e {
 
@@ -38,6 +40,34 @@ std::string FreshFolder(const std::string& name) {
     RemoveTree(folder);
     ::CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
+}
+
+HWND ChildAt(HWND parent, RECT design) {
+    const RECT wanted = tk::ScaleRect(design, tk::SystemDpi());
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r;
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+        if (::EqualRect(&r, &wanted)) return child;
+    }
+    return nullptr;
+}
+
+void Click(HWND control) {
+    RECT r;
+    ::GetClientRect(control, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+void Type(HWND control, const std::string& text) {
+    for (unsigned char c : text) ::PostMessageA(control, WM_CHAR, c, 1);
+}
+
+int ListRows(HWND main) {
+    HWND list = ::FindWindowExA(main, nullptr, WC_LISTVIEWA, nullptr);
+    return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
 }
 
 std::string ReadFile(const std::string& path) { return testing_support::ReadBytes(path); }

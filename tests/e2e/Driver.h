@@ -73,4 +73,28 @@ bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
 bool WaitUntil(bool (*condition)(const void*), const void* data, int timeoutMs);
 
+// Waits until the condition holds, looking every `stepMs`; true when it does.
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs, int stepMs = 50) {
+    for (int waited = 0; waited <= timeoutMs; waited += stepMs) {
+        if (condition()) return true;
+        ::Sleep(stepMs);
+    }
+    return condition();
+}
+
+// What a user does to the program's windows, sent as the mouse and the
+// keyboard would.
+//
+// The child window whose rectangle, in the parent's client coordinates, is
+// exactly the one given (in the layout's 96-DPI units, scaled as the program
+// scales them to the screen's DPI): how the image buttons of the skin are found.
+HWND ChildAt(HWND parent, RECT design);
+// A left click in the middle of a control, posted as the mouse would.
+void Click(HWND control);
+// Types text into a control, character by character.
+void Type(HWND control, const std::string& text);
+// The rows of the main window's list; -1 when it has none.
+int ListRows(HWND main);
+
 }  // namespace e2e
