@@ -245,7 +245,7 @@ CpuSpent Between(const CpuSample& from, const CpuSample& to) {
 using e2e::ChildAt;
 using e2e::Click;
 using e2e::ListRows;
-using e2e::Type;
+using e2e::TypeIntoOpenDialog;
 using e2e::WaitUntil;
 
 // A visible message box or dialog of the process; nullptr when none shows.
@@ -269,22 +269,9 @@ bool AddByOpenDialog(HWND main, DWORD pid, const std::string& folder, const std:
     HWND dialog = nullptr;
     if (!WaitUntil([&] { return (dialog = DialogOf(pid)) != nullptr; }, 15000)) return false;
     ::Sleep(500);
-    HWND nameEdit = ::GetDlgItem(dialog, 1148);
-    char cls[32] = "";
-    if (nameEdit) ::GetClassNameA(nameEdit, cls, sizeof cls);
-    if (nameEdit && lstrcmpiA(cls, "ComboBoxEx32") == 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "ComboBox", nullptr);
-    if (nameEdit && lstrcmpiA(cls, "Edit") != 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "Edit", nullptr);
-    if (!nameEdit) nameEdit = ::GetDlgItem(dialog, 1152);
+    HWND nameEdit = e2e::FileNameField(dialog);
     if (!nameEdit) return false;
-    Type(nameEdit, folder);
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ::Sleep(1000);
-    std::string typed;
-    for (const auto& name : names) typed += "\"" + name + "\" ";
-    ::SendMessageA(nameEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-    Type(nameEdit, typed);
-    ::Sleep(300);
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    TypeIntoOpenDialog(dialog, nameEdit, folder, names);
     const int wanted = rows + static_cast<int>(names.size());
     if (!WaitUntil([&] { return ListRows(main) == wanted; }, 15000)) return false;
     WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000);

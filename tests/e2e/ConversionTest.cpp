@@ -37,6 +37,7 @@ using e2e::ChildAt;
 using e2e::Click;
 using e2e::ListRows;
 using e2e::Type;
+using e2e::TypeIntoOpenDialog;
 using e2e::WaitUntil;
 
 // A visible top-level window of the process, of the class.
@@ -115,25 +116,10 @@ void AddByOpenDialog(HWND main, const std::string& folder, const std::vector<std
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(pid, "#32770")) != nullptr; }, 15000));
     ::Sleep(500);
-    // The file name box: cmb13, an edit or a combo box with an edit inside;
-    // edt1 in older dialogs.
-    HWND nameEdit = ::GetDlgItem(dialog, 1148);
-    char cls[32] = "";
-    if (nameEdit) ::GetClassNameA(nameEdit, cls, sizeof cls);
-    if (nameEdit && lstrcmpiA(cls, "ComboBoxEx32") == 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "ComboBox", nullptr);
-    if (nameEdit && lstrcmpiA(cls, "Edit") != 0) nameEdit = ::FindWindowExA(nameEdit, nullptr, "Edit", nullptr);
-    if (!nameEdit) nameEdit = ::GetDlgItem(dialog, 1152);
+    HWND nameEdit = e2e::FileNameField(dialog);
     ASSERT_NE(nameEdit, nullptr) << "the file name field in \"" << RunningProgram::Text(dialog) << "\": "
                                  << DescribeChildren(dialog);
-    Type(nameEdit, folder);
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ::Sleep(1000);
-    std::string typed;
-    for (const auto& name : names) typed += "\"" + name + "\" ";
-    ::SendMessageA(nameEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-    Type(nameEdit, typed);
-    ::Sleep(300);
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    TypeIntoOpenDialog(dialog, nameEdit, folder, names);
     const int wanted = rows + static_cast<int>(names.size());
     ASSERT_TRUE(WaitUntil([&] { return ListRows(main) == wanted; }, 15000)) << "rows: " << ListRows(main);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000));

@@ -70,6 +70,28 @@ int ListRows(HWND main) {
     return list ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
 }
 
+HWND FileNameField(HWND dialog) {
+    HWND field = ::GetDlgItem(dialog, 1148);
+    char cls[32] = "";
+    if (field) ::GetClassNameA(field, cls, sizeof cls);
+    if (field && lstrcmpiA(cls, "ComboBoxEx32") == 0) field = ::FindWindowExA(field, nullptr, "ComboBox", nullptr);
+    if (field && lstrcmpiA(cls, "Edit") != 0) field = ::FindWindowExA(field, nullptr, "Edit", nullptr);
+    if (!field) field = ::GetDlgItem(dialog, 1152);
+    return field;
+}
+
+void TypeIntoOpenDialog(HWND dialog, HWND nameField, const std::string& folder, const std::vector<std::string>& names) {
+    Type(nameField, folder);
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ::Sleep(1000);
+    std::string typed;
+    for (const auto& name : names) typed += "\"" + name + "\" ";
+    ::SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    Type(nameField, typed);
+    ::Sleep(300);
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
 std::string ReadFile(const std::string& path) { return testing_support::ReadBytes(path); }
 bool Exists(const std::string& path) { return testing_support::Exists(path); }
 void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }

@@ -96,5 +96,11 @@ void Click(HWND control);
 void Type(HWND control, const std::string& text);
 // The rows of the main window's list; -1 when it has none.
 int ListRows(HWND main);
+// The Open dialog's file name field: cmb13, an edit or a combo box with an
+// edit inside; edt1 in older dialogs. nullptr when there is none.
+HWND FileNameField(HWND dialog);
+// Picks files in the Open dialog as a user does: the folder typed into the
+// name field, Enter, then the names in quotes, Enter.
+void TypeIntoOpenDialog(HWND dialog, HWND nameField, const std::string& folder, const std::vector<std::string>& names);
 
 }  // namespace e2e
