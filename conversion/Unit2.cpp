@@ -1,6 +1,7 @@
 #include "conversion/Unit2.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "conversion/AviFile.h"
 #include "conversion/BatchNames.h"
@@ -365,17 +366,18 @@ void TForm2::FinishBatch() {
 
 // The bars tell screen readers their percentages too.
 void TForm2::ShowFilePercent(int percent) {
+    // A bar already showing this percentage is left as it is.
+    if (percent != filePercent_ || Image6->Picture().Empty()) PaintBar(percent, Image6);
     filePercent_ = percent;
     const std::string text = std::to_string(percent) + "%";
-    PaintBar(percent, Image6);
     Image6->SetAccessibleValue(tk::Widen(text));
     Label3->SetCaption(text);
 }
 
 void TForm2::ShowTotalPercent(int percent) {
+    if (percent != totalPercent_ || Image7->Picture().Empty()) PaintBar(percent, Image7);
     totalPercent_ = percent;
     const std::string text = std::to_string(percent) + "%";
-    PaintBar(percent, Image7);
     Image7->SetAccessibleValue(tk::Widen(text));
     Label4->SetCaption(text);
 }
@@ -430,9 +432,27 @@ void TMyThread::SyncProgress() {
     Synchronize([this] { UpdateProgress(); });
 }
 
+namespace {
+
+// The tool folder's short form, made once for each value of ToolFolder: the
+// folder stays where it is for the whole run, and each look-up walks its path
+// on disk.
+std::string ShortToolFolder() {
+    static std::mutex lock;
+    static std::string folder, shortForm;
+    std::lock_guard<std::mutex> hold(lock);
+    if (shortForm.empty() || folder != ToolFolder) {
+        folder = ToolFolder;
+        shortForm = tk::ShortPathName(ToolFolder);
+    }
+    return shortForm;
+}
+
+}  // namespace
+
 std::string TMyThread::BuildCommandLine(const std::string& source, const std::string& tempPath) {
     // The output file does not exist yet, so it has no short form.
-    return ToolCommandLine(tk::ShortPathName(ToolFolder), tk::ShortPathName(source), tempPath);
+    return ToolCommandLine(ShortToolFolder(), tk::ShortPathName(source), tempPath);
 }
 
 void TMyThread::Execute() {

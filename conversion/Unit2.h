@@ -80,6 +80,9 @@ public:
     // Paints a bar of `percent` into the target picture (Image6 or Image7),
     // at most the bar's full width.
     void PaintBar(int percent, tk::Image* target);
+    // The bars, their percentages and what screen readers are told of them.
+    void ShowFilePercent(int percent);
+    void ShowTotalPercent(int percent);
     // True from the Start command to the end of the batch's last file.
     static bool BatchRunning();
 
@@ -93,8 +96,6 @@ private:
     void FinishFile();
     void FinishBatch();
     void NoteNotConverted(const std::wstring& source, const Failure& why);
-    void ShowFilePercent(int percent);
-    void ShowTotalPercent(int percent);
     int filePercent_ = 0, totalPercent_ = 0;  // as the bars show them
 };
 

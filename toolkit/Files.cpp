@@ -41,11 +41,15 @@ std::string ProgramFolder() {
 void SetProgramFolderForTesting(const std::string& folder) { FolderOverride() = folder; }
 
 std::string ShortPathName(const std::string& path) {
-    const DWORD needed = ::GetShortPathNameA(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
-    std::string buffer(needed, '\0');
-    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), needed);
-    if (length == 0 || length >= needed) return path;
+    // Each call walks the whole path on disk, so the usual length is tried
+    // first and the size asked for only when it does not fit.
+    std::string buffer(MAX_PATH, '\0');
+    DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length >= buffer.size()) {
+        buffer.assign(length, '\0');
+        length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    }
+    if (length == 0 || length >= buffer.size()) return path;
     buffer.resize(length);
     return buffer;
 }
@@ -73,9 +77,7 @@ long long EntrySize(const std::string& path) { return LookUpSize(path).value_or(
 std::optional<long long> LookUpSize(const std::string& path) {
     if (path.find_first_of("*?") != std::string::npos) return std::nullopt;
     WIN32_FIND_DATAA entry;
-    const HANDLE find = ::FindFirstFileA(path.c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        ::FindClose(find);
+    if (FindHandle(::FindFirstFileA(path.c_str(), &entry))) {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
         return static_cast<long long>((static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) |
                                       entry.nFileSizeLow);

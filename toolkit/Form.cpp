@@ -326,24 +326,28 @@ void Form::Paint() {
     const RECT& area = ps.rcPaint;
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width > 0 && height > 0) {
-        MemoryDc buffer(::CreateCompatibleDC(dc));
-        BitmapHandle pixels(::CreateCompatibleBitmap(dc, width, height));
-        {
-            ScopedSelect select(buffer.Get(), pixels.Get());
-            ::SetViewportOrgEx(buffer.Get(), -area.left, -area.top, nullptr);
-            ::FillRect(buffer.Get(), &area, brush_.Get());
-            for (Control* c : controls_) {
-                auto* g = dynamic_cast<GraphicControl*>(c);
-                RECT r = c->BoundsRect(), overlap;
-                if (!g || !g->Visible() || !::IntersectRect(&overlap, &r, &area)) continue;
-                const int saved = ::SaveDC(buffer.Get());
-                ::IntersectClipRect(buffer.Get(), r.left, r.top, r.right, r.bottom);
-                g->Paint(buffer.Get());
-                ::RestoreDC(buffer.Get(), saved);
-            }
-            ::SetViewportOrgEx(buffer.Get(), 0, 0, nullptr);
-            ::BitBlt(dc, area.left, area.top, width, height, buffer.Get(), 0, 0, SRCCOPY);
+        // The buffer covers the client area, in its coordinates; it grows
+        // with the window and is never made anew for a paint.
+        if (backBuffer_.Width() < area.right || backBuffer_.Height() < area.bottom) {
+            RECT client{};
+            ::GetClientRect(hwnd_, &client);
+            backBuffer_ = Bitmap(std::max(client.right, area.right), std::max(client.bottom, area.bottom));
         }
+        const HDC buffer = backBuffer_.Dc();
+        const int whole = ::SaveDC(buffer);
+        ::IntersectClipRect(buffer, area.left, area.top, area.right, area.bottom);
+        ::FillRect(buffer, &area, brush_.Get());
+        for (Control* c : controls_) {
+            auto* g = dynamic_cast<GraphicControl*>(c);
+            RECT r = c->BoundsRect(), overlap;
+            if (!g || !g->Visible() || !::IntersectRect(&overlap, &r, &area)) continue;
+            const int saved = ::SaveDC(buffer);
+            ::IntersectClipRect(buffer, r.left, r.top, r.right, r.bottom);
+            g->Paint(buffer);
+            ::RestoreDC(buffer, saved);
+        }
+        ::RestoreDC(buffer, whole);
+        ::BitBlt(dc, area.left, area.top, width, height, buffer, area.left, area.top, SRCCOPY);
     }
     ::EndPaint(hwnd_, &ps);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "toolkit/Accessibility.h"
+#include "toolkit/Bitmap.h"
 #include "toolkit/Control.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Layout.h"
@@ -187,6 +188,9 @@ private:
     FontSpec font_;
     COLORREF colour_ = ::GetSysColor(COLOR_BTNFACE);
     Brush brush_;
+    // The picture every paint is composed in before it goes on screen; kept
+    // from paint to paint (a progress tick repaints a few times a second).
+    Bitmap backBuffer_;
     Icon icon_, smallIcon_;
     std::string border_ = "sizeable";
     bool centred_ = true;

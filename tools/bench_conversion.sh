@@ -14,8 +14,10 @@
 # ffmpeg on the same clips and switches, and the idle program's CPU time.
 # Prints Markdown tables.
 #   tools/bench_conversion.sh <i686|x86_64> [build folder] [rounds]
-# The build folder defaults to build-x64 for x86_64 and build for i686; the
-# kind must be the build's. Each set runs `rounds` times (default 2) bare
+# The program measured is the release build of that kind (build-release-x64
+# or build-release-x86, made here as make dist makes it); the build folder,
+# which holds the driver and the Wine prefix, defaults to build-x64 for
+# x86_64 and build for i686; the kind must be the build's. Each set runs `rounds` times (default 2) bare
 # and through the program, in turns.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,6 +33,18 @@ grep -q "mingw-$arch" "$build/CMakeCache.txt" 2>/dev/null \
     || { echo "$build is not a build of kind $arch" >&2; exit 2; }
 
 cmake --build "$build" --target e2e_bench -j2 >/dev/null
+
+# The program measured is the release build that make dist ships, not the
+# test build (whose debug information Wine would read into memory).
+case "$arch" in
+i686) release="$root/build-release-x86" toolchain=mingw-i686 ;;
+x86_64) release="$root/build-release-x64" toolchain=mingw-x86_64 ;;
+esac
+if [ ! -f "$release/build.ninja" ]; then
+    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$release" --target QuendrixOmbrelo -j2 >/dev/null
 
 work="$build/bench_conversion"
 rm -rf "$work"
@@ -52,6 +66,7 @@ add_set "3 x 5 min" 1.02 3 300
 export QUENDRIX_BENCH_SETS="$sets"
 export QUENDRIX_BENCH_WORK="$(winpath "$work/")"
 export QUENDRIX_BENCH_ROUNDS=$rounds
+export QUENDRIX_BENCH_PROGRAM="$(winpath "$release/QuendrixOmbrelo.exe")"
 
 # The tools' CPU time: the tools are nobody's children to wait for under
 # Wine, so the benchmark runs in a CPU accounting group of its own (where the
@@ -69,6 +84,19 @@ else
 fi
 run=(bash -c '
     build=$1 group=$2 work=$3
+    # A desktop session gives its X programs a resource database (its xrdb
+    # sets the root window'"'"'s RESOURCE_MANAGER, with Xft.dpi among others); a
+    # bare virtual display has none, and then Xlib looks for ~/.Xdefaults on
+    # disk again at every font selection of Wine'"'"'s X driver, which would
+    # count here as the program'"'"'s own time. A display without one gets a
+    # desktop'"'"'s, held by a client that stays connected (the server forgets
+    # it when its last client leaves).
+    if xprop -root RESOURCE_MANAGER 2>/dev/null | grep -q "not found"; then
+        xprop -root -spy >/dev/null 2>&1 &
+        resources=$!
+        sleep 0.5
+        xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	96"
+    fi
     # A command prompt reading from a pipe that stays open until the end.
     mkfifo "$work/keeper"
     "$build/wine-run.sh" cmd <"$work/keeper" >/dev/null 2>&1 &
@@ -80,12 +108,13 @@ run=(bash -c '
     # The command prompt ends on its own word only, not at the end of its input.
     echo exit >&8
     exec 8>&-
+    [ -z "${resources:-}" ] || kill "$resources" 2>/dev/null || true
     wait
     WINEPREFIX="$build/wineprefix" wineserver -w
     exit $status' _ "$build" "$group" "$work")
 if [ -z "${DISPLAY:-}" ]; then run=(bash "$root/tools/with-display.sh" "${run[@]}"); fi
 
-echo "kind: $arch; build: $build"
+echo "kind: $arch; program: $release/QuendrixOmbrelo.exe (release); driver: $build"
 echo "clips: 640x360, H.264/AAC, 25 fps; batches: 5 x 30 s, 3 x 5 min"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -236,6 +237,54 @@ TEST_F(MainFormTest, CountLabelShowsItsWholeText) {
     label->SetCaption("Added 3 file(s).");
     FlushEvents(100);
     ExpectWholeCaptionShown(*Form1, *label);
+}
+
+// A form paints what changed into a picture it keeps from paint to paint:
+// after each change, what the screen shows must be what a repaint of the
+// whole window shows.
+TEST_F(MainFormTest, APartOfTheWindowRepaintedMatchesAWholeRepaint) {
+    CreateApplicationForms();
+    Form1->Timer1->SetEnabled(false);
+    Form2->Show();
+    FlushEvents(200);
+    RECT client;
+    ::GetClientRect(Form2->Handle(), &client);
+    const std::vector<std::function<void()>> changes = {
+        [] { Form2->ShowFilePercent(37); },
+        [] { Form2->ShowTotalPercent(7); },
+        [] { Form2->Label1->SetCaption("Current Operation: C:\\Videos\\a rather long name.mp4"); },
+        [] { Form2->ShowFilePercent(100); },
+        [] { Form2->Label1->SetCaption("Current Operation: x.mp4"); },
+        [] { Form2->ShowFilePercent(3); },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE(i);
+        changes[i]();
+        FlushEvents(100);
+        const tk::Bitmap part = Shot(*Form2, client);
+        ::RedrawWindow(Form2->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const tk::Bitmap whole = Shot(*Form2, client);
+        EXPECT_EQ(InkBetween(whole, part).pixels, 0);
+    }
+    Form2->Hide();
+}
+
+// A percentage shown again leaves its bar as it is; a new one paints it anew.
+TEST_F(MainFormTest, AProgressBarIsPaintedOnlyWhenItsPercentageChanges) {
+    CreateApplicationForms();
+    Form2->ShowFilePercent(40);
+    Form2->ShowTotalPercent(20);
+    const HDC file = Form2->Image6->Picture().Dc(), total = Form2->Image7->Picture().Dc();
+    Form2->ShowFilePercent(40);
+    Form2->ShowTotalPercent(20);
+    EXPECT_EQ(Form2->Image6->Picture().Dc(), file);
+    EXPECT_EQ(Form2->Image7->Picture().Dc(), total);
+    Form2->ShowFilePercent(41);
+    Form2->ShowTotalPercent(21);
+    EXPECT_EQ(Form2->Image6->Picture().Width(), BarWidth(41));
+    EXPECT_EQ(Form2->Image7->Picture().Width(), BarWidth(21));
+    EXPECT_EQ(Form2->Label3->Caption(), "41%");
+    EXPECT_EQ(Form2->Label4->Caption(), "21%");
 }
 
 TEST_F(MainFormTest, LabelsShowTheirWholeCaptions) {

@@ -277,13 +277,12 @@ protected:
     std::vector<std::wstring> WideOutputFiles() {
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW entry;
-        const HANDLE find = ::FindFirstFileW(tk::Widen(out_ + "*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE) return names;
+        const tk::FindHandle find(::FindFirstFileW(tk::Widen(out_ + "*").c_str(), &entry));
+        if (!find) return names;
         do {
             const std::wstring name = entry.cFileName;
             if (name != L"." && name != L"..") names.push_back(name);
-        } while (::FindNextFileW(find, &entry));
-        ::FindClose(find);
+        } while (::FindNextFileW(find.Get(), &entry));
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -24,6 +24,7 @@
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
+#include "support/HandleCount.h"
 #include "toolkit/Application.h"
 #include "toolkit/Com.h"
 #include "toolkit/Files.h"
@@ -32,41 +33,12 @@
 
 namespace {
 
+using testing_support::HandleCount;
 using testing_support::Seconds;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-// The handles this process holds. Wine answers GetProcessHandleCount with 0,
-// so there the system's handle table is counted instead.
-DWORD HandleCount() {
-    DWORD count = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count > 0) return count;
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
-    std::vector<char> buffer(1 << 16);
-    LONG status;
-    ULONG needed = 0;
-    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           static_cast<LONG>(0xC0000004))
-        buffer.resize(buffer.size() * 2);
-    if (status != 0) return 0;
-    const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entry = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-    for (ULONG i = 0; i < entries; ++i) count += entry[i].ownerPid == ::GetCurrentProcessId();
-    return count;
 }
 
 struct Resources {
@@ -153,23 +125,18 @@ double RunBatch(const std::vector<std::string>& sources, const std::string& out)
 }
 
 void EmptyFolder(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    const HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
+    testing_support::ForEachEntry(folder + "*", [&](const WIN32_FIND_DATAA& entry) {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileA((folder + entry.cFileName).c_str());
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
+        return true;
+    });
 }
 
 int CountFiles(const std::string& folder) {
     int count = 0;
-    WIN32_FIND_DATAA entry;
-    const HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do count += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
+    testing_support::ForEachEntry(folder + "*", [&](const WIN32_FIND_DATAA& entry) {
+        count += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        return true;
+    });
     return count;
 }
 

@@ -31,15 +31,11 @@ void RemoveTree(const std::string& path) {
         ::DeleteFileA(folder.c_str());
         return;
     }
-    WIN32_FIND_DATAA entry;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..") RemoveTree(folder + "\\" + name);
-        } while (::FindNextFileA(find, &entry));
-        ::FindClose(find);
-    }
+    ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA& entry) {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") RemoveTree(folder + "\\" + name);
+        return true;
+    });
     ::RemoveDirectoryA(folder.c_str());
 }
 
@@ -63,16 +59,22 @@ std::string ReadBytes(const std::string& path) {
 
 bool Exists(const std::string& path) { return tk::PathExists(path); }
 
+void ForEachEntry(const std::string& pattern, const std::function<bool(const WIN32_FIND_DATAA&)>& each) {
+    WIN32_FIND_DATAA entry;
+    const tk::FindHandle find(::FindFirstFileA(pattern.c_str(), &entry));
+    if (!find) return;
+    do {
+        if (!each(entry)) return;
+    } while (::FindNextFileA(find.Get(), &entry));
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
+    ForEachEntry(folder + "*", [&](const WIN32_FIND_DATAA& entry) {
         const std::string name = entry.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
+        return true;
+    });
     std::sort(names.begin(), names.end());
     return names;
 }

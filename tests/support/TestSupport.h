@@ -36,6 +36,9 @@ std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 // Everything in a folder (ending with a backslash) but "." and "..", sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
+// Calls `each` for every entry that matches a FindFirstFile pattern ("." and
+// ".." too), until it returns false.
+void ForEachEntry(const std::string& pattern, const std::function<bool(const WIN32_FIND_DATAA&)>& each);
 
 // Handles every message that comes in for about `ms` milliseconds.
 void FlushEvents(int ms = 50);
