@@ -25,6 +25,7 @@
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
 #include "support/HandleCount.h"
+#include "support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Com.h"
 #include "toolkit/Files.h"
