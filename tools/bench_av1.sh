@@ -40,17 +40,8 @@ export WINEPREFIX="$work/prefix" WINEARCH=$prefix_arch WINEDEBUG=-all WINEDLLOVE
 [ -d "$WINEPREFIX" ] || { "$loader" wineboot -i >/dev/null 2>&1; wineserver -w; }
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-# The program's switches, as conversion/mpegconverter.h has them.
-read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
-    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
-now() { date +%s.%N; }
 run() {  # run <clip>: seconds for one conversion
-    local start
-    start=$(now)
-    rm -f "$work/out/temp.avi"
-    "$loader" "$work/nnn.exe" -i "$(winpath "$1")" "${switches[@]}" "$(winpath "$work/out/temp.avi")" \
-        >/dev/null 2>&1 </dev/null || { echo "FAILED: the tool on $1" >&2; exit 1; }
-    awk -v s="$start" -v e="$(now)" 'BEGIN { printf "%.2f", e - s }'
+    time_tool "$loader" "$work/nnn.exe" "$1" "$work/out/temp.avi" 1
 }
 
 describe() {

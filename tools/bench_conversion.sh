@@ -124,8 +124,7 @@ echo "machine after: load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # For information: the shipped tool under Wine (bare, per file, from the runs
 # above) against Debian's ffmpeg on the same clip and switches.
-read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
-    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
+mapfile -t switches < <(tool_switches)
 now() { date +%s.%N; }
 echo
 echo "| clip | shipped tool under Wine | Debian's ffmpeg $(ffmpeg -version | sed -n '1s/ffmpeg version \([^ ]*\).*/\1/p'), native | Wine / native |"

@@ -49,19 +49,9 @@ export WINEPREFIX="$work/prefix" WINEARCH=$prefix_arch WINEDEBUG=-all WINEDLLOVE
 [ -d "$WINEPREFIX" ] || { "$loader" wineboot -i >/dev/null 2>&1; wineserver -w; }
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-# The program's switches, as conversion/mpegconverter.h has them.
-read -r -a switches <<<"$(sed -n '/kToolSwitches\[\] =/,/;/p' "$root/conversion/mpegconverter.h" \
-    | sed -n 's/.*"\(.*\)".*/\1/p' | tr '\n' ' ')"
-now() { date +%s.%N; }
+mapfile -t switches < <(tool_switches)
 run_set() {  # run_set <tool folder> <clip> <count>: seconds for the set
-    local start i
-    start=$(now)
-    for i in $(seq "$3"); do
-        rm -f "$work/out/temp.avi"
-        "$loader" "$1/nnn.exe" -i "$(winpath "$2")" "${switches[@]}" "$(winpath "$work/out/temp.avi")" \
-            >/dev/null 2>&1 </dev/null || { echo "FAILED: $1/nnn.exe on $2" >&2; exit 1; }
-    done
-    awk -v s="$start" -v e="$(now)" 'BEGIN { printf "%.2f", e - s }'
+    time_tool "$loader" "$1/nnn.exe" "$2" "$work/out/temp.avi" "$3"
 }
 
 echo "tools, $arch: bare, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); switches: ${switches[*]}"

@@ -1,5 +1,27 @@
 # Shell helpers shared by the scripts that convert clips under Wine (sourced).
 
+# tool_switches: the switches the program gives the tool, one a line, as
+# conversion/mpegconverter.h has them.
+tool_switches() {
+    sed -n '/kToolSwitches\[\] =/,/;/p' "$(dirname "${BASH_SOURCE[0]}")/../conversion/mpegconverter.h" \
+        | sed -n 's/.*"\(.*\)".*/\1/p' | tr ' ' '\n' | sed '/^$/d'
+}
+
+# time_tool <wine loader> <tool> <clip> <output> <count>: seconds that <count>
+# conversions of the clip take, one after another, with the program's
+# switches (the tool's console on /dev/null); exits on a failed run.
+time_tool() {
+    local switches start i
+    mapfile -t switches < <(tool_switches)
+    start=$(date +%s.%N)
+    for i in $(seq "$5"); do
+        rm -f "$4"
+        "$1" "$2" -i "$(winpath "$3")" "${switches[@]}" "$(winpath "$4")" >/dev/null 2>&1 </dev/null \
+            || { echo "FAILED: $2 on $3" >&2; exit 1; }
+    done
+    awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.2f", e - s }'
+}
+
 # make_clip <seconds> <path>: an H.264/AAC clip as the sources are, made with
 # the native ffmpeg.
 make_clip() {

@@ -550,7 +550,7 @@ TEST(Benchmark, BatchesOfTheProgramAgainstTheBareTool) {
     ::Sleep(static_cast<DWORD>(idleSeconds * 1000));
     const double idleCpu = (RunTime(pid) - idleCpu0) / idleSeconds;
     const double idleWakeups = static_cast<double>(ContextSwitches(pid) - idleSwitches0) / idleSeconds;
-    std::printf("IDLE_END %.0f\nidle program: %.2f ms CPU per second, %.1f wake-ups per second\n", ::time(nullptr) * 1.0, idleCpu * 1000, idleWakeups);
+    std::printf("idle program: %.2f ms CPU per second, %.1f wake-ups per second\n", idleCpu * 1000, idleWakeups);
 
     std::vector<SetResult> results;
     for (const Set& set : sets) {

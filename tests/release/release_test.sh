@@ -32,13 +32,7 @@ wine() { "$loader" "$@"; }
 cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
-failed=0
-expect() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failed=1; fi
-}
-same() { [ "$1" = "$2" ] || { printf '  expected: %s\n  got:      %s\n' "$2" "$1"; return 1; }; }
+source "$here/tests/support/expect.sh"
 win() { wine "$@" 2>/dev/null | tr -d '\r'; }
 crlf_lines() { bash -c '[ -s "$1" ] && ! grep -qv $'"'"'\r$'"'"' "$1" && [ "$(tail -c1 "$1" | od -An -c | tr -d " ")" = "\n" ]' _ "$1"; }
 

@@ -9,13 +9,7 @@ cache_root="$work/cache"
 log() { :; }
 source "$here/tools/cache.sh"
 
-failed=0
-expect() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failed=1; fi
-}
-same() { [ "$1" = "$2" ] || { printf '  expected: %s\n  got:      %s\n' "$2" "$1"; return 1; }; }
+source "$here/tests/support/expect.sh"
 
 runs=0
 fake_build() {  # fake_build <folder> <content>
