@@ -108,7 +108,10 @@ run=(bash -c '
     # The command prompt ends on its own word only, not at the end of its input.
     echo exit >&8
     exec 8>&-
-    [ -z "${resources:-}" ] || kill "$resources" 2>/dev/null || true
+    if [ -n "${resources:-}" ]; then
+        xprop -root -remove RESOURCE_MANAGER 2>/dev/null || true
+        kill "$resources" 2>/dev/null || true
+    fi
     wait
     WINEPREFIX="$build/wineprefix" wineserver -w
     exit $status' _ "$build" "$group" "$work")
