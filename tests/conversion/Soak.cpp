@@ -64,21 +64,9 @@ Resources Measure() {
 
 // Runs a command line with its console on NUL and waits for its end.
 double RunBare(const std::string& commandLine) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    tk::FileHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &inheritable, OPEN_EXISTING, 0, nullptr));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
-    std::string writable = commandLine;
-    PROCESS_INFORMATION started{};
+    const tk::FileHandle nul = testing_support::InheritableNul();
     const double start = Seconds();
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-        return -1;
-    tk::Handle process(started.hProcess), thread(started.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
+    if (!testing_support::RunToEnd(commandLine, nul.Get())) return -1;
     return Seconds() - start;
 }
 

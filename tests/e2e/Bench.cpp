@@ -370,29 +370,17 @@ struct Bare {
 // The tool on each command line in turn, its console on NUL; its output is
 // reserved first, as the batch reserves it.
 Bare RunBare(const std::vector<std::string>& commandLines, const std::string& temp) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    tk::FileHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &inheritable, OPEN_EXISTING, 0, nullptr));
+    const tk::FileHandle nul = testing_support::InheritableNul();
     Bare bare;
     const CpuSample from = SampleCpu({});
     const double start = Seconds();
     for (const std::string& commandLine : commandLines) {
         ::DeleteFileA(temp.c_str());
         tk::FileHandle(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-        startup.wShowWindow = SW_HIDE;
-        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
-        std::string writable = commandLine;
-        PROCESS_INFORMATION started{};
-        if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                              &started)) {
+        if (!testing_support::RunToEnd(commandLine, nul.Get())) {
             ADD_FAILURE() << "cannot start " << commandLine;
             return bare;
         }
-        tk::Handle process(started.hProcess), thread(started.hThread);
-        ::WaitForSingleObject(process.Get(), INFINITE);
     }
     bare.seconds = Seconds() - start;
     bare.cpu = Between(from, SampleCpu({}));

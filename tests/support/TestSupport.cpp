@@ -79,6 +79,27 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+tk::FileHandle InheritableNul() {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    return tk::FileHandle(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inheritable, OPEN_EXISTING, 0, nullptr));
+}
+
+bool RunToEnd(const std::string& commandLine, HANDLE console) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = console;
+    std::string writable = commandLine;  // CreateProcessA may write into it
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return false;
+    const tk::Handle process(started.hProcess), thread(started.hThread);
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    return true;
+}
+
 namespace {
 
 void PumpOnce() {

@@ -40,6 +40,12 @@ std::vector<std::string> FolderEntries(const std::string& folder);
 // ".." too), until it returns false.
 void ForEachEntry(const std::string& pattern, const std::function<bool(const WIN32_FIND_DATAA&)>& each);
 
+// NUL opened for a child to inherit: a console nobody reads.
+tk::FileHandle InheritableNul();
+// Runs a command line hidden, with its standard handles on `console` (an
+// inheritable handle), and waits for its end; false when it cannot start.
+bool RunToEnd(const std::string& commandLine, HANDLE console);
+
 // Handles every message that comes in for about `ms` milliseconds.
 void FlushEvents(int ms = 50);
 // Handles messages until the condition holds or the time runs out; returns
