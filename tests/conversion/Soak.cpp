@@ -176,7 +176,8 @@ int main() {
     const std::string out = Environment("QUENDRIX_SOAK_OUT");
     const std::string program = Environment("QUENDRIX_SOAK_PROGRAM");
     const int count = std::atoi(Environment("QUENDRIX_SOAK_COUNT").c_str());
-    const int bareSample = std::max(1, std::atoi(Environment("QUENDRIX_SOAK_BARE").c_str()));
+    // The bare runs take the first files of the batch: no more than it has.
+    const int bareSample = std::clamp(std::atoi(Environment("QUENDRIX_SOAK_BARE").c_str()), 1, std::max(count, 1));
     if (toolFolder.empty() || clips.empty() || out.empty() || program.empty() || count <= 0) {
         std::fprintf(stderr, "run by tools/bench_soak.sh\n");
         return 2;
