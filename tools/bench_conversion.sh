@@ -10,7 +10,10 @@
 #    program's window for a reply sees it (goal <= 50 ms);
 #  - the program's peak working set against notepad's in the same prefix
 #    (goal <= 1.5 times);
-# then, for information, the shipped tool under Wine against Debian's native
+# then the same batches through the floor (tests/e2e/BatchFloor.cpp): the
+# least any program does for a batch (a window, each tool started with its
+# output on a pipe and read to its end, the final box), its CPU against the
+# tools', and how much the program spends beyond it; then, for information, the shipped tool under Wine against Debian's native
 # ffmpeg on the same clips and switches, and the idle program's CPU time.
 # Prints Markdown tables.
 #   tools/bench_conversion.sh <i686|x86_64> [build folder] [rounds]

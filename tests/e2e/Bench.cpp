@@ -19,6 +19,11 @@
 //  - the program's peak working set during a batch (its peak reset at the
 //    click) against notepad's, started in the same prefix and left idle;
 //  - the idle program's CPU time and wake-ups per second.
+// Then the same batches through the floor (batch_floor.exe beside this
+// program): the least any program does for a batch (a window, each tool
+// started with its output on a pipe and read to its end, the final box),
+// measured as the program is, so that the program's CPU can be weighed
+// against what no program can spare under this Wine.
 // Prints each run, then the tables in Markdown, and one line per set
 // ("bare per file;<set>;<seconds>") for the script.
 #include <gtest/gtest.h>
@@ -468,12 +473,76 @@ std::string Format(const char* format, double value) {
 
 std::string Goal(bool met, const std::string& missedBy) { return met ? "met" : "**missed** by " + missedBy; }
 
+// The floor's batches: its CPU and the tools' over all rounds.
+struct Floor {
+    double cpu = -1, toolCpu = -1;
+};
+
+// Runs the set's command lines through the floor program: one batch to warm
+// it up (as the program is warm from the batches before), then `rounds`
+// measured ones, each from the request to the visible box.
+Floor RunFloor(const std::string& work, const std::vector<std::string>& commandLines, const std::string& temp,
+               int rounds) {
+    Floor floor;
+    char self[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string exe = self;
+    exe = exe.substr(0, exe.find_last_of('\\') + 1) + "batch_floor.exe";
+    const std::string list = work + "floor_lines.txt";
+    std::string lines;
+    for (const std::string& line : commandLines) lines += line + "\r\n";
+    testing_support::WriteBytes(list, lines);
+    std::string commandLine = "\"" + exe + "\" \"" + list + "\" \"" + temp + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started)) {
+        ADD_FAILURE() << "cannot start " << exe;
+        return floor;
+    }
+    tk::Handle process(started.hProcess), thread(started.hThread);
+    HWND window = nullptr;
+    if (!WaitUntil([&] { return (window = ::FindWindowA("QuendrixBatchFloor", nullptr)) != nullptr; }, 15000)) {
+        ADD_FAILURE() << "the floor's window";
+        ::TerminateProcess(process.Get(), 1);
+        return floor;
+    }
+    ::Sleep(1000);
+    const std::string pid = LinuxPidOf("batch_floor.exe");
+    floor.cpu = floor.toolCpu = 0;
+    for (int round = 0; round <= rounds; ++round) {
+        const CpuSample from = SampleCpu(pid);
+        ::PostMessageA(window, WM_APP + 1, 0, 0);
+        HWND box = nullptr;
+        const int timeoutMs = static_cast<int>(commandLines.size()) * 330000;
+        const bool came = WaitUntil([&] { return (box = DialogOf(started.dwProcessId)) != nullptr; }, timeoutMs, 10);
+        const CpuSpent spent = Between(from, SampleCpu(pid));
+        if (!came) {
+            ADD_FAILURE() << "no box from the floor";
+            break;
+        }
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !::IsWindowVisible(window); }, 15000);
+        if (round == 0) continue;  // the warm-up
+        std::printf("floor (%d): program's CPU %.3f s, tools' %.2f s\n", round, spent.program, spent.tools);
+        floor.cpu += spent.program;
+        floor.toolCpu += spent.tools;
+        ::Sleep(1000);
+    }
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) ::TerminateProcess(process.Get(), 1);
+    ::DeleteFileA(temp.c_str());
+    return floor;
+}
+
 struct SetResult {
     std::string name;
     double goal = 0;
     int files = 0;
     double bare = 0, program = 0;     // wall seconds of all rounds
     double toolCpu = -1, programCpu = -1, serverCpu = -1;  // the batches without the probe
+    Floor floor;
     double stallMs = -1;
     long peakKb = -1;
 };
@@ -588,6 +657,7 @@ TEST(Benchmark, BatchesOfTheProgramAgainstTheBareTool) {
             result.stallMs = run.stallMs;
             result.peakKb = std::max(result.peakKb, run.peakKb);
         }
+        result.floor = RunFloor(work, commandLines, temp, rounds);
         result.programCpu = programCpu;
         result.toolCpu = toolsCpu;
         result.serverCpu = serverCpu;
@@ -619,6 +689,18 @@ TEST(Benchmark, BatchesOfTheProgramAgainstTheBareTool) {
         std::printf("| %s | %.1f ms | %.2f s | %s | %.0f ms |\n", r.name.c_str(), r.programCpu * 1000, r.toolCpu,
                     share < 0 ? "unknown" : (Format("%.2f %%", share) + " " + Goal(share <= 1, Format("%.2f points", share - 1))).c_str(),
                     r.serverCpu * 1000);
+    }
+    std::printf("\n| batch | the floor's CPU | tools' CPU in its runs | floor / tools | the program's CPU beyond "
+                "the floor |\n|---|---|---|---|---|\n");
+    for (const SetResult& r : results) {
+        const Floor& f = r.floor;
+        if (f.cpu < 0 || f.toolCpu <= 0 || r.toolCpu <= 0) {
+            std::printf("| %s | unknown | | | |\n", r.name.c_str());
+            continue;
+        }
+        const double beyond = (r.programCpu - f.cpu) / rounds;  // a batch's
+        std::printf("| %s | %.1f ms | %.2f s | %.2f %% | %.1f ms a batch, %.1f ms a file |\n", r.name.c_str(),
+                    f.cpu * 1000, f.toolCpu, f.cpu / f.toolCpu * 100, beyond * 1000, beyond / r.files * 1000);
     }
     std::printf("\n| batch | UI thread's longest stall (goal <= 50 ms) | peak working set | notepad | ratio (goal <= 1.5) |\n"
                 "|---|---|---|---|---|\n");
