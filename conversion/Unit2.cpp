@@ -465,12 +465,12 @@ void TMyThread::Execute() {
             source = SourcePath;
             tempPath = TempPath;
         });
-        if (run)
-            RunJob(source, tempPath);
-        else
-            // Nothing to do until a job is handed over (JobHandedOver) or the
-            // window ends (Terminate): the idle program wakes for nothing.
-            Pause(INFINITE);
+        if (run) RunJob(source, tempPath);
+        // Nothing to do until a job is handed over (JobHandedOver) or the
+        // window ends (Terminate): the idle program wakes for nothing. After
+        // a job too: the next one is handed over only once the UI thread has
+        // seen this one done, so looking again at once would find nothing.
+        Pause(INFINITE);
     }
 }
 
