@@ -189,7 +189,8 @@ private:
     COLORREF colour_ = ::GetSysColor(COLOR_BTNFACE);
     Brush brush_;
     // The picture every paint is composed in before it goes on screen; kept
-    // from paint to paint (a progress tick repaints a few times a second).
+    // from paint to paint (the progress window repaints at every tick and
+    // every file).
     Bitmap backBuffer_;
     Icon icon_, smallIcon_;
     std::string border_ = "sizeable";

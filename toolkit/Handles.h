@@ -61,10 +61,7 @@ struct FileHandleTraits : KernelHandleTraits {
 using FileHandle = UniqueHandle<FileHandleTraits>;
 
 // A search begun with FindFirstFile: INVALID_HANDLE_VALUE is its "none".
-struct FindTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+struct FindTraits : FileHandleTraits {
     static void Close(Type h) { ::FindClose(h); }
 };
 using FindHandle = UniqueHandle<FindTraits>;

@@ -7,9 +7,11 @@
 //
 //   batch_floor.exe <file of command lines, one a line> <the tools' output file>
 //
-// It waits with its window hidden; each kRunBatch posted to the window runs
+// It waits with its window hidden; each kRunFloorBatch posted to the window runs
 // the batch once. The benchmark measures it from outside as it measures the
 // program: its threads' CPU from the message to the visible box.
+#include "e2e/BatchFloor.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -20,8 +22,6 @@
 
 namespace {
 
-constexpr UINT kRunBatch = WM_APP + 1;
-constexpr wchar_t kClassName[] = L"QuendrixBatchFloor";
 constexpr DWORD kReadPause = 500;  // ms between drains while a tool runs
 
 std::vector<std::string> CommandLines;
@@ -101,7 +101,7 @@ void RunBatch(HWND window) {
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kRunBatch:
+    case kRunFloorBatch:
         RunBatch(window);
         return 0;
     case WM_PAINT: {
@@ -132,10 +132,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = kBatchFloorClass;
     if (!::RegisterClassExW(&windowClass)) return 1;
     // The progress window's size; hidden until a batch runs.
-    const HWND window = ::CreateWindowExW(0, kClassName, L"Batch floor", WS_POPUP | WS_BORDER, 200, 200, 387, 136,
+    const HWND window = ::CreateWindowExW(0, kBatchFloorClass, L"Batch floor", WS_POPUP | WS_BORDER, 200, 200, 387, 136,
                                           nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     MSG msg;

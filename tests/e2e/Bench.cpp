@@ -47,6 +47,7 @@
 
 #include "conversion/BatchNames.h"
 #include "conversion/mpegconverter.h"
+#include "e2e/BatchFloor.h"
 #include "e2e/Driver.h"
 #include "support/Clock.h"
 #include "support/TestSupport.h"
@@ -79,8 +80,6 @@ std::string ReadText(const std::string& path) {
 
 std::string ProcFolder(const std::string& pid) { return "Z:\\proc\\" + pid + "\\"; }
 
-// The Linux process whose command line holds `needle` (any case); empty when
-// there is none.
 // Calls `each` with the number of each numbered entry of a /proc folder (the
 // processes, or a process's threads), until it returns false.
 void ForEachNumbered(const std::string& folder, const std::function<bool(const std::string& number)>& each) {
@@ -90,6 +89,8 @@ void ForEachNumbered(const std::string& folder, const std::function<bool(const s
     });
 }
 
+// The Linux process whose command line holds `needle` (any case); empty when
+// there is none.
 std::string LinuxPidOf(const std::string& needle) {
     const std::string wanted = Lower(needle);
     std::string found;
@@ -228,6 +229,24 @@ CpuSpent Between(const CpuSample& from, const CpuSample& to) {
     if (from.group >= 0 && to.group >= 0) spent.tools = to.group - from.group - program - (to.own - from.own);
     if (from.server >= 0 && to.server >= 0) spent.server = to.server - from.server;
     return spent;
+}
+
+// A program started as a user starts it; its process, or none when it could
+// not start.
+struct Started {
+    tk::Handle process;
+    DWORD id = 0;
+};
+
+Started Start(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
+        return {};
+    tk::Handle thread(started.hThread);
+    return {tk::Handle(started.hProcess), started.dwProcessId};
 }
 
 // ---- Operating the program ---------------------------------------------------------
@@ -484,28 +503,20 @@ struct Floor {
 Floor RunFloor(const std::string& work, const std::vector<std::string>& commandLines, const std::string& temp,
                int rounds) {
     Floor floor;
-    char self[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string exe = self;
-    exe = exe.substr(0, exe.find_last_of('\\') + 1) + "batch_floor.exe";
+    const std::string exe = tk::ProgramFolder() + "batch_floor.exe";
     const std::string list = work + "floor_lines.txt";
     std::string lines;
     for (const std::string& line : commandLines) lines += line + "\r\n";
     testing_support::WriteBytes(list, lines);
-    std::string commandLine = "\"" + exe + "\" \"" + list + "\" \"" + temp + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
+    const Started started = Start("\"" + exe + "\" \"" + list + "\" \"" + temp + "\"");
+    if (!started.process) {
         ADD_FAILURE() << "cannot start " << exe;
         return floor;
     }
-    tk::Handle process(started.hProcess), thread(started.hThread);
     HWND window = nullptr;
-    if (!WaitUntil([&] { return (window = ::FindWindowA("QuendrixBatchFloor", nullptr)) != nullptr; }, 15000)) {
+    if (!WaitUntil([&] { return (window = ::FindWindowW(kBatchFloorClass, nullptr)) != nullptr; }, 15000)) {
         ADD_FAILURE() << "the floor's window";
-        ::TerminateProcess(process.Get(), 1);
+        ::TerminateProcess(started.process.Get(), 1);
         return floor;
     }
     ::Sleep(1000);
@@ -513,10 +524,10 @@ Floor RunFloor(const std::string& work, const std::vector<std::string>& commandL
     floor.cpu = floor.toolCpu = 0;
     for (int round = 0; round <= rounds; ++round) {
         const CpuSample from = SampleCpu(pid);
-        ::PostMessageA(window, WM_APP + 1, 0, 0);
+        ::PostMessageA(window, kRunFloorBatch, 0, 0);
         HWND box = nullptr;
         const int timeoutMs = static_cast<int>(commandLines.size()) * 330000;
-        const bool came = WaitUntil([&] { return (box = DialogOf(started.dwProcessId)) != nullptr; }, timeoutMs, 10);
+        const bool came = WaitUntil([&] { return (box = DialogOf(started.id)) != nullptr; }, timeoutMs, 10);
         const CpuSpent spent = Between(from, SampleCpu(pid));
         if (!came) {
             ADD_FAILURE() << "no box from the floor";
@@ -531,7 +542,8 @@ Floor RunFloor(const std::string& work, const std::vector<std::string>& commandL
         ::Sleep(1000);
     }
     ::PostMessageA(window, WM_CLOSE, 0, 0);
-    if (::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) ::TerminateProcess(process.Get(), 1);
+    if (::WaitForSingleObject(started.process.Get(), 10000) != WAIT_OBJECT_0)
+        ::TerminateProcess(started.process.Get(), 1);
     ::DeleteFileA(temp.c_str());
     return floor;
 }
@@ -560,19 +572,14 @@ TEST(Benchmark, BatchesOfTheProgramAgainstTheBareTool) {
     {
         const std::string text = work + "notepad.txt";
         testing_support::WriteBytes(text, "");
-        std::string commandLine = "notepad.exe " + text;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &started)) {
-            tk::Handle process(started.hProcess), thread(started.hThread);
-            ::WaitForInputIdle(process.Get(), 10000);
+        if (const Started notepad = Start("notepad.exe " + text); notepad.process) {
+            const HANDLE process = notepad.process.Get();
+            ::WaitForInputIdle(process, 10000);
             ::Sleep(3000);
             const std::string pid = LinuxPidOf(text);
             notepadKb = pid.empty() ? -1 : StatusKb(pid, "VmHWM");
-            ::TerminateProcess(process.Get(), 0);
-            ::WaitForSingleObject(process.Get(), 5000);
+            ::TerminateProcess(process, 0);
+            ::WaitForSingleObject(process, 5000);
         }
     }
 
