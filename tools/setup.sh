@@ -57,6 +57,45 @@ if [ ! -f "$src_list" ]; then
     need_update=1
 fi
 
+# The converter is built from the sources of Debian's current stable release
+# (13, trixie) and its security updates: a source-only entry of its own, on
+# the same archives as the machine's own Debian entries. No binary package
+# comes from it.
+converter_release=trixie
+converter_list=/etc/apt/sources.list.d/quendrix-$converter_release-src.sources
+# The machine's archive addresses: "<main> <security>", from its own entries
+# (deb822 stanzas or one-line entries), whichever it has.
+debian_archives() {
+    local files=() f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        case "$f" in */quendrix-*) continue ;; esac
+        [ -f "$f" ] && files+=("$f")
+    done
+    {
+        [ ${#files[@]} -gt 0 ] && awk '
+            /^URIs:/ { uri = $2 } /^Suites:/ { suites = $0 }
+            /^$/ { if (uri != "") print uri, suites; uri = ""; suites = "" }
+            END { if (uri != "") print uri, suites }' "${files[@]}"
+        [ -f /etc/apt/sources.list ] && sed -nE 's/^deb +(\[[^]]*\] +)?([^ ]+) +([^ ]+).*/\2 Suites: \3/p' /etc/apt/sources.list
+    } | awk '/[Dd]ebian/ {
+            if ($0 ~ /-security/) { if (sec == "") sec = $1 } else if (main == "") main = $1
+        }
+        END { if (main != "") print main, (sec != "" ? sec : main "-security") }'
+}
+if [ ! -s "$converter_list" ]; then
+    read -r main_archive security_archive < <(debian_archives) || true
+    if [ -n "${main_archive:-}" ]; then
+        log "adding a source-only entry for Debian's $converter_release (the converter's sources)"
+        printf '%s\n' \
+            "Types: deb-src" "URIs: $main_archive" "Suites: $converter_release $converter_release-updates" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
+            "Types: deb-src" "URIs: $security_archive" "Suites: $converter_release-security" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" \
+            | $SUDO tee "$converter_list" >/dev/null
+        need_update=1
+    fi
+fi
+
 todo=$(missing_packages)
 if [ -n "$todo" ] || [ "$need_update" = 1 ]; then
     log "installing Debian packages"
@@ -86,21 +125,29 @@ toolchain_key() {  # toolchain_key <i686|x86_64>
     echo "toolchain: $(sha256sum <"$here/cmake/mingw-$1.cmake" | cut -c1-16) $(sha256sum <"$here/cmake/mingw-common.cmake" 2>/dev/null | cut -c1-16)"
 }
 
+# The converter's source packages, fetched once for the machine (a fresh clone
+# takes them from there), or for this clone where the machine's cache cannot
+# be written.
+converter_sources="$cache_root/sources"
+{ mkdir -p "$converter_sources" && [ -w "$converter_sources" ]; } 2>/dev/null || converter_sources="$deps/sources"
+
 # --- the converter (resource 1): FFmpeg with LAME and dav1d, cross-built from
 # Debian's source packages by tools/build_converter.sh. Its key holds the
 # source versions, the build tools and the configure and meson lines: a new
 # Debian revision or a changed line builds it again, anything else keeps it.
 build_converter() {  # build_converter <folder> <i686|x86_64>
     log "cross-building the converter for $2 (FFmpeg with LAME and dav1d, from Debian's sources): 10 to 20 minutes"
-    bash "$here/tools/build_converter.sh" --arch "$2" build "$1"
+    bash "$here/tools/build_converter.sh" --arch "$2" --sources "$converter_sources" build "$1"
 }
 
-# --- libjpeg-turbo, cross-built from Debian's source package -------------------
+# --- libjpeg-turbo, cross-built from Debian's source package of the machine's
+# own release (the converter's release lists it too) ---------------------------
+own_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
 build_libjpeg() {  # build_libjpeg <prefix> <i686|x86_64>
     local work
     work=$(mktemp -d)
     log "cross-building libjpeg-turbo into $1"
-    (cd "$work" && apt-get source -q --download-only libjpeg-turbo >/dev/null \
+    (cd "$work" && apt-get source -q --download-only "libjpeg-turbo/$own_release" >/dev/null \
         && dpkg-source -x ./*.dsc src >/dev/null)
     cmake -S "$work/src" -B "$work/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$2.cmake" \
@@ -112,7 +159,7 @@ build_libjpeg() {  # build_libjpeg <prefix> <i686|x86_64>
     rm -rf "$work"
 }
 libjpeg_key() {
-    echo "libjpeg-turbo $(apt-get source --print-uris libjpeg-turbo 2>/dev/null \
+    echo "libjpeg-turbo $(apt-get source --print-uris "libjpeg-turbo/$own_release" 2>/dev/null \
         | sed -nE "s/^'[^']*' libjpeg-turbo_([^ ]*)\.dsc .*/\1/p" | head -n1)"
     toolchain_key "$1"
 }
@@ -145,7 +192,7 @@ for arch in x86_64 i686; do
     if [ "$arch" = i686 ]; then arch_deps="$deps"; else arch_deps="$deps/x86_64"; fi
     mkdir -p "$arch_deps"
     rm -rf "$arch_deps/payload"  # the prebuilt tool and threads DLL of earlier versions
-    provide "converter-$arch" "$(bash "$here/tools/build_converter.sh" --arch "$arch" key)" \
+    provide "converter-$arch" "$(bash "$here/tools/build_converter.sh" --arch "$arch" --sources "$converter_sources" key)" \
         "$arch_deps/converter" "$arch_deps/stamps/converter" build_converter "$arch_deps/converter" "$arch"
     provide "libjpeg-$arch" "$(libjpeg_key "$arch")" \
         "$arch_deps/libjpeg" "$arch_deps/stamps/libjpeg" build_libjpeg "$arch_deps/libjpeg" "$arch"
