@@ -6,6 +6,7 @@
 
 #include "app/Settings.h"
 #include "app/SourceList.h"
+#include "app/ToolCheck.h"
 #include "dialogs/AboutUnit.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit5.h"
@@ -54,20 +55,26 @@ void ExtractResource(HMODULE module, int id, const std::string& path) {
 
 bool InstallConverterToolInto(const std::string& windowsDirectory, HMODULE module) {
     ToolFolder = windowsDirectory + kToolSubfolder;
-    if (!tk::FileExists(ToolFolder + kToolExe)) {
+    const std::string tool = ToolFolder + kToolExe;
+    // Only a converter of this release serves: a tool of another build (and
+    // its security fixes), a file cut short, empty or foreign is replaced
+    // like a missing one. Either kind's converter of this release serves
+    // where it runs, so the two programs of one release never take turns.
+    bool installed = IsReleaseTool(tool, CarriedReleaseTools(module), WindowsIs64Bit());
+    if (!installed) {
         // Trouble here is expected (a standard user cannot write the Windows
         // directory): stop at the first failure and let the check below decide.
-        // The tool is written beside its final name and then renamed, so an
-        // interrupted extraction never leaves a cut-short "nnn.exe" that would
-        // count as installed.
+        // The tool is written beside its final name and then renamed over it,
+        // so an interrupted extraction never leaves a cut-short "nnn.exe".
         try {
             ::CreateDirectoryA(ToolFolder.c_str(), nullptr);
-            ExtractResource(module, 1, ToolFolder + kToolExe);
+            ExtractResource(module, 1, tool);
+            installed = true;
         } catch (...) {
         }
     }
     ToolFolder = TForm1::Win2DosName(ToolFolder);
-    return tk::FileExists(ToolFolder + kToolExe);
+    return installed && tk::FileExists(ToolFolder + kToolExe);
 }
 
 bool InstallConverterTool() { return InstallConverterToolInto(WindowsDirectory(), ::GetModuleHandleA(nullptr)); }

@@ -29,3 +29,35 @@ function(quendrix_data_resources target rc_file)
     set_source_files_properties("${rc_file}" PROPERTIES OBJECT_DEPENDS "${_all}")
     add_library(${target} OBJECT "${rc_file}")
 endfunction()
+
+# quendrix_tool_payload(<target> <converter> [OTHER <other kind's converter>])
+# Makes an object library holding the converter as resource 1 and, as
+# resource "TOOLS", the list of the release's converters (their sizes and
+# digests): this one, of this build's kind, and the other kind's where it is
+# built beside it. The program installs the converter over any tool that is
+# on neither list.
+function(quendrix_tool_payload target converter)
+    cmake_parse_arguments(P "" "OTHER" "" ${ARGN})
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        set(_kinds x64 x86)
+    else()
+        set(_kinds x86 x64)
+    endif()
+    list(GET _kinds 0 _own)
+    list(GET _kinds 1 _other)
+    set(_tools "${_own}=${converter}")
+    set(_depends "${converter}")
+    if(P_OTHER)
+        list(APPEND _tools "${_other}=${P_OTHER}")
+        list(APPEND _depends "${P_OTHER}")
+    endif()
+    set(_list "${CMAKE_CURRENT_BINARY_DIR}/${target}_tools.txt")
+    add_custom_command(OUTPUT "${_list}"
+        COMMAND /usr/bin/python3 "${CMAKE_SOURCE_DIR}/tools/tool_fingerprints.py" "${_list}" ${_tools}
+        DEPENDS ${_depends} "${CMAKE_SOURCE_DIR}/tools/tool_fingerprints.py"
+        COMMENT "Fingerprints of the converters for ${target}" VERBATIM)
+    set(_rc "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
+    file(GENERATE OUTPUT "${_rc}" CONTENT "1 RCDATA \"${converter}\"\nTOOLS RCDATA \"${_list}\"\n")
+    set_source_files_properties("${_rc}" PROPERTIES OBJECT_DEPENDS "${converter};${_list}")
+    add_library(${target} OBJECT "${_rc}")
+endfunction()

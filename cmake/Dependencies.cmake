@@ -32,6 +32,13 @@ set_target_properties(nlohmann_json PROPERTIES
 # The converter tool, cross-built by tools/build_converter.sh: one static
 # executable, no DLL beside it.
 set(QUENDRIX_FFMPEG_EXE "${QUENDRIX_DEPS}/converter/ffmpeg.exe")
+# The other kind's converter of the same release, built beside it: the
+# program accepts it where it runs.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(QUENDRIX_OTHER_FFMPEG_EXE "${CMAKE_SOURCE_DIR}/.deps/converter/ffmpeg.exe")
+else()
+    set(QUENDRIX_OTHER_FFMPEG_EXE "${CMAKE_SOURCE_DIR}/.deps/x86_64/converter/ffmpeg.exe")
+endif()
 if(NOT EXISTS "${QUENDRIX_FFMPEG_EXE}")
     message(FATAL_ERROR "the converter is missing at ${QUENDRIX_FFMPEG_EXE}: run tools/setup.sh")
 endif()

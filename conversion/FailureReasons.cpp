@@ -111,35 +111,139 @@ std::string StreamLine(const std::vector<std::string>& lines, const std::string&
     return {};
 }
 
-// A video stream the tool has no decoder for: the format's name as it
-// printed it (may be empty), or nothing when no such line is there. The
-// line is "Decoder (codec <name>) not found for input stream #<file>:<stream>".
-std::optional<std::string> UndecodableVideo(const std::vector<std::string>& lines) {
-    static const char kDecoder[] = "Decoder (codec ";
-    static const char kNotFound[] = ") not found for input stream #";
-    for (const std::string& line : lines) {
-        const size_t at = line.find(kDecoder);
+// The tool's words, and what each says of the file. FFmpeg 5.1 and 7.1 word
+// some of them differently; both are here. Each list is looked through in
+// its order, and the first words found decide.
+struct ToolWords {
+    const char* words;
+    FailureKind kind;
+};
+
+// Before the input opened (no "Input #" line): the input itself.
+constexpr ToolWords kInputNotOpened[] = {
+    {"No such file or directory", FailureKind::SourceMissing},
+    {"Permission denied", FailureKind::SourceUnreadable},
+    // A file that only looks like an MP4 at first sight is no MP4 whose index
+    // is missing.
+    {"misdetection possible", FailureKind::NotVideo},
+    {"moov atom not found", FailureKind::Damaged},
+    {"Invalid data found when processing input", FailureKind::NotVideo},
+    {"Unknown format", FailureKind::NotVideo},
+};
+
+// After the input opened, before the streams are looked at: a file whose
+// sample tables point past its end, or that are not sample tables at all.
+constexpr ToolWords kDamagedInput[] = {
+    {"partial file", FailureKind::Damaged},
+    {"Invalid mdhd time scale", FailureKind::Damaged},
+};
+
+// After the input opened: nothing to convert. No stream at all, or streams
+// without a single sample (the initialisation segment of a stream whose
+// samples live in other files).
+constexpr ToolWords kNothingToConvert[] = {
+    {"does not contain any stream", FailureKind::NoMedia},  // "Output file #0 ..." (5.1), "Output file ..." (7.1)
+    {"Output file is empty, nothing was encoded", FailureKind::NoMedia},
+    {"Cannot determine format of input", FailureKind::NoMedia},  // "... stream 0:0 after EOF"
+    // 7.1, for a stream that got no sample at all
+    {"Nothing was written into output file", FailureKind::NoMedia},
+};
+
+FailureKind FirstWordsIn(const std::string& output, const ToolWords* table, size_t count, FailureKind none) {
+    for (size_t i = 0; i < count; ++i)
+        if (Has(output, table[i].words)) return table[i].kind;
+    return none;
+}
+
+template <size_t N>
+FailureKind FirstWordsIn(const std::string& output, const ToolWords (&table)[N], FailureKind none) {
+    return FirstWordsIn(output, table, N, none);
+}
+
+// A stream of the input: its kind as the input's report gives it ("Video",
+// "Audio"), and the format named there.
+struct InputStream {
+    std::string kind;
+    std::string format;
+};
+
+// What the input's report says of stream "0:1": "  Stream #0:1[0x2](und):
+// Audio: aac (LC) (mp4a / 0x6134706D), ...". A format the tool does not
+// know ("none") is named by its stream's tag ("none (vvc1 / 0x31637676)").
+std::optional<InputStream> DescribedStream(const std::vector<std::string>& lines, const std::string& stream) {
+    const std::string described = StreamLine(lines, stream);
+    for (const char* kind : {"Video", "Audio"}) {
+        const std::string marker = std::string(": ") + kind + ": ";
+        const size_t at = described.find(marker);
         if (at == std::string::npos) continue;
-        const size_t nameStart = at + sizeof kDecoder - 1;
-        const size_t nameEnd = line.find(kNotFound, nameStart);
-        if (nameEnd == std::string::npos) continue;
-        const std::string stream = line.substr(nameEnd + sizeof kNotFound - 1);
-        const std::string described = StreamLine(lines, stream);
-        if (!Has(described, ": Video: ")) continue;  // a sound stream, or not described
-        std::string name = line.substr(nameStart, nameEnd - nameStart);
-        if (name == "none") {
-            // A codec the tool does not know: its stream line shows the tag,
-            // "Video: none (vvc1 / 0x31637676)".
-            name.clear();
-            static const char kUnknown[] = ": Video: none (";
-            const size_t tag = described.find(kUnknown);
-            if (tag != std::string::npos) {
-                const size_t tagStart = tag + sizeof kUnknown - 1;
-                const size_t tagEnd = described.find(" / ", tagStart);
-                if (tagEnd != std::string::npos) name = described.substr(tagStart, tagEnd - tagStart);
-            }
+        const size_t start = at + marker.size();
+        std::string format = described.substr(start, described.find_first_of(" ,", start) - start);
+        if (format == "none") {
+            format.clear();
+            static const char kTag[] = " (";
+            const size_t tag = described.find(kTag, start);
+            const size_t tagEnd = described.find(" / ", start);
+            if (tag == start + 4 && tagEnd != std::string::npos && tagEnd > tag)
+                format = described.substr(tag + 2, tagEnd - tag - 2);
         }
-        return name;
+        return InputStream{kind, format};
+    }
+    return std::nullopt;
+}
+
+// The digits of a "0:1" stream at `at` in `line`: "0:1" of "#0:1/aac".
+std::string StreamAt(const std::string& line, size_t at) {
+    const size_t end = line.find_first_not_of("0123456789:", at);
+    return line.substr(at, (end == std::string::npos ? line.size() : end) - at);
+}
+
+// A stream the tool could not decode: it has no decoder for it ("Decoder
+// (codec alac) not found for input stream #0:1" in 5.1, "[aist#0:1/alac @
+// 0x...] Decoding requested, but no decoder found for: alac" in 7.1), or
+// its decoder would not open ("Error while opening decoder for input stream
+// #0:1 : Function not implemented" in 5.1, "[aist#0:1/aac @ ...] [dec:aac @
+// ...] Error while opening decoder: ..." in 7.1). Nothing when no such line
+// is there.
+std::optional<Failure> UndecodableStream(const std::vector<std::string>& lines) {
+    static const char* const kWords[] = {") not found for input stream #", "no decoder found for: ",
+                                         "Error while opening decoder"};
+    for (const std::string& line : lines) {
+        bool found = false;
+        for (const char* words : kWords) found = found || Has(line, words);
+        if (!found) continue;
+        // The stream: after "input stream #" (5.1), or in the context
+        // "[vist#0:0/..." or "[aist#0:1/..." (7.1).
+        std::string stream, contextKind;
+        const size_t numbered = line.find("input stream #");
+        if (numbered != std::string::npos) stream = StreamAt(line, numbered + 14);
+        for (const char* context : {"[vist#", "[aist#"}) {
+            const size_t at = line.find(context);
+            if (at == std::string::npos) continue;
+            stream = StreamAt(line, at + 6);
+            contextKind = context[1] == 'v' ? "Video" : "Audio";
+        }
+        std::optional<InputStream> described = DescribedStream(lines, stream);
+        if (!described && !contextKind.empty()) described = InputStream{contextKind, {}};
+        if (!described) continue;  // a stream neither video nor sound: not this file's picture or sound
+        std::string name = described->format;
+        // The codec as the line names it: "(codec alac)", "found for: alac".
+        const size_t codec = line.find("(codec ");
+        const size_t forCodec = line.find("found for: ");
+        std::string named;
+        if (codec != std::string::npos) named = line.substr(codec + 7, line.find(')', codec) - codec - 7);
+        if (forCodec != std::string::npos) named = line.substr(forCodec + 11);
+        if (!named.empty() && named != "none") name = named;
+        if (described->kind == "Video") return Failure{FailureKind::UnsupportedVideo, name};
+        // An AAC profile the decoder does not know: "Audio object type 42
+        // is not implemented."
+        for (const std::string& other : lines) {
+            const size_t type = other.find("Audio object type ");
+            if (type == std::string::npos || !Has(other, "not implemented")) continue;
+            const std::string number = StreamAt(other, type + 18);
+            if (!number.empty()) name += (name.empty() ? "" : ", ") + std::string("audio object type ") + number;
+            break;
+        }
+        return Failure{FailureKind::UnsupportedSound, name};
     }
     return std::nullopt;
 }
@@ -166,16 +270,15 @@ Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const
         if (StartsWith(line, "Input #")) inputOpened = true;
     }
     if (!inputOpened) {
-        if (Has(toolOutput, "No such file or directory")) return {FailureKind::SourceMissing, {}};
-        if (Has(toolOutput, "Permission denied")) return {FailureKind::SourceUnreadable, {}};
-        const bool notMp4 = Has(toolOutput, "misdetection possible");
-        if (Has(toolOutput, "moov atom not found") && !notMp4) return {FailureKind::Damaged, {}};
-        if (notMp4 || Has(toolOutput, "Invalid data found when processing input") ||
-            Has(toolOutput, "Unknown format"))
-            return {FailureKind::NotVideo, {}};
+        const FailureKind kind = FirstWordsIn(toolOutput, kInputNotOpened, FailureKind::ToolError);
+        if (kind != FailureKind::ToolError) return {kind, {}};
     }
-    if (const std::optional<std::string> format = UndecodableVideo(lines))
-        return {FailureKind::UnsupportedVideo, *format};
+    if (const std::optional<Failure> undecodable = UndecodableStream(lines)) return *undecodable;
+    if (inputOpened) {
+        FailureKind kind = FirstWordsIn(toolOutput, kDamagedInput, FailureKind::ToolError);
+        if (kind == FailureKind::ToolError) kind = FirstWordsIn(toolOutput, kNothingToConvert, FailureKind::ToolError);
+        if (kind != FailureKind::ToolError) return {kind, {}};
+    }
     const std::string last = LastErrorLine(toolOutput);
     // Ended from outside while it converted: its status line was the last
     // word. A tool that says it succeeded without a whole output was stopped
@@ -187,10 +290,25 @@ Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const
     return {FailureKind::ToolError, last};
 }
 
-Failure CheckedAgainstDisk(const Failure& why, unsigned long long written, std::optional<unsigned long long> freeBytes) {
-    const bool aboutInput = why.kind == FailureKind::SourceMissing || why.kind == FailureKind::SourceUnreadable ||
-                            why.kind == FailureKind::NotVideo;
-    if (aboutInput || !freeBytes || *freeBytes >= written + kDiskFullMargin) return why;
+bool SourceCutShort(const std::string& toolOutput) { return Has(toolOutput, "partial file"); }
+
+bool IsAboutTheSource(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::SourceMissing:
+    case FailureKind::SourceEmpty:
+    case FailureKind::SourceUnreadable:
+    case FailureKind::CopyProtected:
+    case FailureKind::NotVideo:
+    case FailureKind::NoMedia:
+    case FailureKind::UnsupportedVideo:
+    case FailureKind::UnsupportedSound:
+    case FailureKind::Damaged: return true;
+    default: return false;
+    }
+}
+
+Failure CheckedAgainstDisk(const Failure& why, std::optional<unsigned long long> freeBytes) {
+    if (IsAboutTheSource(why.kind) || !freeBytes || *freeBytes >= kDiskFullMargin) return why;
     return {FailureKind::DiskFull, {}};
 }
 
@@ -199,17 +317,25 @@ std::wstring ReasonText(const Failure& failure) {
     case FailureKind::SourceMissing: return L"the file is missing";
     case FailureKind::SourceEmpty: return L"the file is empty";
     case FailureKind::SourceUnreadable: return L"the file cannot be read";
+    case FailureKind::CopyProtected: return L"the file is copy-protected (encrypted)";
     case FailureKind::OutputFolderMissing: return L"the output folder is missing";
     case FailureKind::OutputFolderNotWritable: return L"the output folder cannot be written";
     case FailureKind::NotVideo: return L"not a video file the converter can read";
+    case FailureKind::NoMedia: return L"the file holds no video or sound";
     case FailureKind::UnsupportedVideo:
         return L"the video format is not supported" +
+               (failure.detail.empty() ? std::wstring() : L" (" + tk::Widen(failure.detail) + L")");
+    case FailureKind::UnsupportedSound:
+        return L"the sound format is not supported" +
                (failure.detail.empty() ? std::wstring() : L" (" + tk::Widen(failure.detail) + L")");
     case FailureKind::Damaged: return L"the video is damaged or incomplete";
     case FailureKind::DiskFull: return L"the output disk is full";
     case FailureKind::Stopped: return L"the converter stopped before the end";
     case FailureKind::NotRenamed:
         return L"the result could not be renamed; it is kept in the output folder as " + tk::Widen(failure.detail);
+    case FailureKind::NotFlushed:
+        return L"the result could not be written to the disk; it is kept in the output folder as " +
+               tk::Widen(failure.detail);
     case FailureKind::NotHandedOver: return L"the program could not hand it to the converter";
     case FailureKind::ToolError: {
         std::string line = failure.detail;

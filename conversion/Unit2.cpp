@@ -40,6 +40,10 @@ constexpr DWORD kShutdownWait = 1000;  // ms the progress window gives the worke
 constexpr UINT kRunBatchStep = WM_APP + 20;
 // How many "[k]" names a finished file tries when its names keep being taken.
 constexpr int kMoveAttempts = 100;
+// How often, and how many ms apart, a finished file is flushed before it is
+// given up as held by another program.
+constexpr int kFlushAttempts = 3;
+constexpr DWORD kFlushPause = 100;
 
 DragState ProgressDrag;
 
@@ -56,23 +60,6 @@ void EndProgram(const std::string& message) {
     }
     tk::ShowMessage(message);
     ::ExitProcess(1);
-}
-
-// How many characters of the message font fit on a line of the final box.
-size_t MessageLineBudget() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    int average = 0;
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        tk::WindowDc screen(nullptr);
-        tk::Font font(::CreateFontIndirectW(&metrics.lfMessageFont));
-        if (screen.Get() && font) {
-            tk::ScopedSelect select(screen.Get(), font.Get());
-            TEXTMETRICW text{};
-            if (::GetTextMetricsW(screen.Get(), &text)) average = text.tmAveCharWidth;
-        }
-    }
-    return LineBudget(::GetSystemMetrics(SM_CXSCREEN), average > 0 ? average : 7);
 }
 
 SizeLookup& SizeLookupOverride() {
@@ -99,6 +86,22 @@ std::optional<long long> SourceSize(const std::string& path) {
 }
 
 }  // namespace
+
+size_t MessageLineBudget() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    int average = 0;
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        tk::WindowDc screen(nullptr);
+        tk::Font font(::CreateFontIndirectW(&metrics.lfMessageFont));
+        if (screen.Get() && font) {
+            tk::ScopedSelect select(screen.Get(), font.Get());
+            TEXTMETRICW text{};
+            if (::GetTextMetricsW(screen.Get(), &text)) average = text.tmAveCharWidth;
+        }
+    }
+    return LineBudget(::GetSystemMetrics(SM_CXSCREEN), average > 0 ? average : 7);
+}
 
 void SetFatalEndForTesting(FatalEnd end) { FatalEndOverride() = std::move(end); }
 
@@ -318,21 +321,32 @@ void TForm2::FinishFile() {
     CurrentSourceName.clear();
     TempFile.clear();
     // An exit code alone can lie: a tool ended from outside may report 0.
-    const bool converted = Worker->ToolExitCode == 0 && IsWholeAviFile(temp);
-    if (!converted) {
-        const long long written = tk::LookUpSize(tempPath).value_or(0);
+    const bool whole =
+        Worker->ToolExitCode == 0 && !SourceCutShort(Worker->ToolOutput) && IsWholeAviFile(temp);
+    if (!whole) {
+        // The disk is asked while the leftovers are still there: a delete
+        // need not give their space back at once (a file still held open by
+        // a scanner is only "delete pending"), and one may fail.
+        const std::optional<unsigned long long> freeBytes = tk::FreeSpace(OutputFolder);
         ::DeleteFileW(temp.c_str());
-        // The disk tells whether it is full, whatever the tool printed.
-        NoteNotConverted(source, CheckedAgainstDisk(ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath),
-                                                    static_cast<unsigned long long>(written),
-                                                    tk::FreeSpace(OutputFolder)));
+        NoteNotConverted(source,
+                         CheckedAgainstDisk(ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath), freeBytes));
         return;
     }
     // Whole on disk before it takes its name, not only in the system's cache:
-    // a power cut after "Done." must not leave zeros under the final name.
-    // (A file held open without write sharing is not flushed here; it will
-    // not move either, and the box says so.)
-    tk::FlushToDisk(temp);
+    // a power cut after "Done." must not leave zeros under the final name. A
+    // file that another program holds open without write sharing cannot be
+    // flushed for as long as it does: it is not called converted, keeps its
+    // temporary name, and the box says so.
+    bool flushed = false;
+    for (int attempt = 0; attempt < kFlushAttempts && !flushed; ++attempt) {
+        if (attempt > 0) ::Sleep(kFlushPause);
+        flushed = tk::FlushToDisk(temp);
+    }
+    if (!flushed) {
+        NoteNotConverted(source, {FailureKind::NotFlushed, FileNamePart(tempPath)});
+        return;
+    }
     // A name taken while the file converted gives way to the next free one;
     // nothing is ever replaced.
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {

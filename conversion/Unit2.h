@@ -191,6 +191,10 @@ extern std::atomic<int> DurationSeconds;
 // more than 100.
 int PercentOf(int positionSeconds, int durationSeconds);
 
+// How many characters of the message font fit on a line of the final box,
+// on this screen.
+size_t MessageLineBudget();
+
 // What the program does when the tool cannot be started: show the message
 // (plain message dialog) and end at once. Runs on the UI thread. Tests that
 // start workers put a recorder in its place; an empty function restores it.

@@ -144,7 +144,10 @@ declare -A minimum=([ffmpeg]=7:7.1 [lame]=3.100 [dav1d]=1.5 [zlib]=1:1.3)
 # archive serves them. Prints nothing when the archive serves none.
 fetched_version() {
     local pkg=$1 v file tmp
-    for v in $(apt-cache showsrc --only-source "$pkg" 2>/dev/null | sed -n 's/^Version: //p' | sort -u -r -V); do
+    # The versions apt lists, and those already in the store (a store of
+    # its own needs no archive).
+    for v in $({ apt-cache showsrc --only-source "$pkg" 2>/dev/null | sed -n 's/^Version: //p'
+                 [ -d "$store" ] && sed -n 's/^Version: //p' "$store/${pkg}"_*.dsc 2>/dev/null; } | sort -u -r -V); do
         dpkg --compare-versions "$v" ge "${minimum[$pkg]}" || continue
         file="$store/${pkg}_${v#*:}.dsc"
         if [ ! -f "$file" ]; then

@@ -39,6 +39,12 @@ done
 ffmpeg_version=$(sed -n 's/^FFmpeg //p' "${converter[x64]}/versions")
 lame_version=$(sed -n 's/^LAME //p' "${converter[x64]}/versions")
 dav1d_version=$(sed -n 's/^dav1d //p' "${converter[x64]}/versions")
+zlib_version=$(sed -n 's/^zlib //p' "${converter[x64]}/versions")
+licence() {  # licence <bits>: the converter's licence with its versions
+    sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" \
+        -e "s/@DAV1D_VERSION@/$dav1d_version/" -e "s/@ZLIB_VERSION@/$zlib_version/" \
+        -e "s/@BITS@/$1/g" "$here/resources/converter-licence.txt" | crlf
+}
 if ! cmp -s "${converter[x64]}/versions" "${converter[x86]}/versions"; then
     echo "package.sh: the two converters were built from other sources; run tools/setup.sh" >&2
     exit 1
@@ -57,8 +63,7 @@ for kind in "${kinds[@]}"; do
     cp "${program[$kind]}" "$folder/QuendrixOmbrelo.exe"
     cp "$here/resources/help.htm" "$folder/help.htm"
     sed -e "s/@KIND@/$kind/g" -e "s/@BITS@/${bits[$kind]}/g" "$here/resources/readme.txt" | crlf >"$folder/readme.txt"
-    sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" -e "s/@DAV1D_VERSION@/$dav1d_version/" \
-        -e "s/@BITS@/${bits[$kind]}/g" "$here/resources/converter-licence.txt" | crlf >"$folder/converter-licence.txt"
+    licence "${bits[$kind]}" >"$folder/converter-licence.txt"
     crlf <"$here/resources/lgpl-2.1.txt" >"$folder/lgpl-2.1.txt"
     touch -t "$stamp" "$folder" "$folder"/*
 
@@ -81,35 +86,40 @@ cp "${converter[x64]}"/source/* "$src/"
 cp "${converter[x64]}/configure.txt" "$src/configure-x64.txt"
 cp "${converter[x86]}/configure.txt" "$src/configure-x86.txt"
 cp "$here/tools/build_converter.sh" "$src/"
-sed -e "s/@FFMPEG_VERSION@/$ffmpeg_version/" -e "s/@LAME_VERSION@/$lame_version/" -e "s/@DAV1D_VERSION@/$dav1d_version/" \
-    -e "s/@BITS@/32- and 64/g" "$here/resources/converter-licence.txt" | crlf >"$src/converter-licence.txt"
+licence "32- and 64" >"$src/converter-licence.txt"
 cp "$stage/x64/$name/lgpl-2.1.txt" "$src/"
 cat >"$src/README.txt" <<EOT
-The converter of Quendrix Ombrelo 1.0 (nnn.exe): FFmpeg $ffmpeg_version with LAME $lame_version
-and dav1d $dav1d_version, as built for this release: for 64-bit Windows (inside the
-x64 program) and for 32-bit Windows (inside the x86 program), from the same sources.
+The converter of Quendrix Ombrelo 1.0 (nnn.exe): FFmpeg $ffmpeg_version with LAME $lame_version,
+dav1d $dav1d_version and zlib $zlib_version, as built for this release from the source
+packages of Debian 13 ("trixie"): for 64-bit Windows (inside the x64 program)
+and for 32-bit Windows (inside the x86 program), from the same sources.
 
   ffmpeg_*.dsc, ffmpeg_*.orig.tar.xz, ffmpeg_*.debian.tar.xz   Debian's source package of FFmpeg
   lame_*.dsc, lame_*.orig.tar.gz, lame_*.debian.tar.xz         Debian's source package of LAME
   dav1d_*.dsc, dav1d_*.orig.tar.xz, dav1d_*.debian.tar.xz      Debian's source package of dav1d
+  zlib_*.dsc, zlib_*.orig.tar.gz, zlib_*.debian.tar.xz         Debian's source package of zlib
   configure-x64.txt    the compiler, the configure and meson lines and the make commands
                        of the 64-bit converter
   configure-x86.txt    the same for the 32-bit converter
   build_converter.sh   the script that fetched and built them
-                       (build_converter.sh --arch x86_64|i686 build <folder>)
+                       (build_converter.sh --arch x86_64|i686 --sources <folder> build <folder>)
 
 To build either again on Debian with the MinGW-w64 cross compiler
 (packages gcc-mingw-w64-x86-64-posix for 64-bit or
 gcc-mingw-w64-i686-posix for 32-bit, nasm, meson, pkg-config, dpkg-dev),
-unpack the three packages with Debian's patches applied:
+unpack the four packages with Debian's patches applied:
   dpkg-source -x ffmpeg_*.dsc ffmpeg
   dpkg-source -x lame_*.dsc lame-src
   dpkg-source -x dav1d_*.dsc dav1d-src
+  dpkg-source -x zlib_*.dsc zlib-src
 then, beside them and with the lines of configure-x64.txt or
 configure-x86.txt: build LAME with its lines in lame-src; write dav1d's
 cross file dav1d-cross.txt as the file shows it (its lines without their
-first four blanks) and run dav1d's meson lines in dav1d-src; last run
-FFmpeg's lines in a new folder ffmpeg-build.
+first four blanks) and run dav1d's meson lines in dav1d-src; build zlib
+with its lines in zlib-src; last run FFmpeg's lines in a new folder
+ffmpeg-build. Or let the script do all of it: put the source packages in a
+folder and run build_converter.sh with that folder after --sources (it
+takes the packages found there).
 EOT
 touch -t "$stamp" "$src" "$src"/*
 source_file="$out/$src_name.tar.xz"

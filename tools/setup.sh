@@ -22,7 +22,7 @@ packages=(
     nsis zip unzip
     fonts-wine fonts-liberation fonts-dejavu-core
     googletest
-    python3 python3-pil python3-pefile nlohmann-json3-dev
+    python3 python3-pil python3-pefile python3-xxhash nlohmann-json3-dev
 )
 
 missing_packages() {

@@ -3,9 +3,12 @@
 // carries a small stand-in as resource 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ToolCheck.h"
 #include "app/Unit1.h"
 #include "support/TestSupport.h"
 #include "toolkit/Resources.h"
@@ -21,6 +24,12 @@ using testing_support::WriteBytes;
 std::string Resource(int id) {
     const auto data = tk::FindResourceData(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
     return data ? std::string(*data) : std::string();
+}
+
+std::string OwnProgram() {
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
 }
 
 class InstallTest : public ::testing::Test {
@@ -45,12 +54,69 @@ TEST_F(InstallTest, FreshFolderGetsTheToolByteForByteAndNothingElse) {
     EXPECT_TRUE(Exists(ToolFolder + "nnn.exe")) << ToolFolder;
 }
 
-TEST_F(InstallTest, PresentToolIsLeftAlone) {
+// Whatever stands in the tool folder as "nnn.exe" and is not a converter of
+// this release is replaced by the carried one: a tool of another build, of
+// another size or of the same size, one cut short, an empty file, a file
+// that is no converter at all.
+TEST_F(InstallTest, ToolThatIsNotThisReleasesIsReplaced) {
+    const std::string carried = Resource(1);
+    ASSERT_GT(carried.size(), 4u);
+    std::string sameSize = carried;
+    sameSize[sameSize.size() / 2] ^= 0x20;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"an older build's tool", "an older tool"},
+        {"another build's tool of the same size", sameSize},
+        {"a tool cut short", carried.substr(0, carried.size() / 2)},
+        {"an empty file", ""},
+        {"a foreign program", ReadBytes(OwnProgram())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder scratch;
+        windows_ = scratch.Path().substr(0, scratch.Path().size() - 1);
+        ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
+        WriteBytes(ToolPath("nnn.exe"), c.bytes);
+        EXPECT_TRUE(Install());
+        EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")) == carried, true);
+        EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
+    }
+}
+
+// Either kind's converter of this release serves on 64-bit Windows (the
+// stand-in's release has the manifest as its other kind's tool): the
+// 32-bit and the 64-bit program never take turns replacing it. The carried
+// one is left as it is, of course.
+TEST_F(InstallTest, ThisReleasesToolOfEitherKindIsLeftAlone) {
+    const auto manifest = tk::FindResourceData(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_TRUE(manifest);
+    const std::string otherKind(*manifest);
+    ASSERT_FALSE(otherKind.empty());
+    for (const std::string& tool : {Resource(1), otherKind}) {
+        ScratchFolder scratch;
+        windows_ = scratch.Path().substr(0, scratch.Path().size() - 1);
+        ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
+        WriteBytes(ToolPath("nnn.exe"), tool);
+        // Read-only: a replacement would fail, and so would the start.
+        ASSERT_TRUE(::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_TRUE(Install());
+        EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")) == tool, true);
+        ::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A tool of another build that cannot be replaced (the Windows directory is
+// not the user's to write) is reported missing: the elevation hint follows.
+TEST_F(InstallTest, ToolThatCannotBeReplacedReportsTheToolMissing) {
     ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
     WriteBytes(ToolPath("nnn.exe"), "an older tool");
-    EXPECT_TRUE(Install());
+    ASSERT_TRUE(::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(Install());
+    ::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), "an older tool");
-    EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
+    EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"}) << "nothing left beside it";
 }
 
 TEST_F(InstallTest, EmptyToolFolderGetsTheTool) {
@@ -71,6 +137,56 @@ TEST_F(InstallTest, UnwritableWindowsDirectoryReportsTheToolMissing) {
 TEST_F(InstallTest, WindowsDirectoryThatDoesNotExistReportsTheToolMissing) {
     windows_ += "\\no\\such\\folder";
     EXPECT_FALSE(Install());
+}
+
+// The digest the program compares with the one Python's xxhash module wrote
+// at build time, fed whole and in pieces of every size.
+TEST(ToolDigest, MatchesXxh64WhateverThePieces) {
+    std::string ramp;
+    for (int i = 0; i < 3 * 256; ++i) ramp += static_cast<char>(i % 256);
+    const struct {
+        std::string bytes;
+        uint64_t digest;
+    } cases[] = {
+        {"", 0xef46db3751d8e999ull},
+        {"abc", 0x44bc2cf5ad770999ull},
+        {ramp.substr(0, 37), 0xd93fa2dfee5c24c9ull},
+        {ramp, 0x8e03c838c596036full},
+    };
+    for (const auto& c : cases) {
+        for (size_t piece : {size_t{1}, size_t{3}, size_t{31}, size_t{32}, size_t{33}, size_t{4096}}) {
+            Xxh64 digest;
+            for (size_t at = 0; at < c.bytes.size(); at += piece)
+                digest.Update(c.bytes.data() + at, std::min(piece, c.bytes.size() - at));
+            EXPECT_EQ(digest.Digest(), c.digest) << c.bytes.size() << " bytes in pieces of " << piece;
+        }
+    }
+    ScratchFolder scratch;
+    WriteBytes(scratch.Path() + "ramp", ramp);
+    EXPECT_EQ(DigestOfFile(scratch.Path() + "ramp"), std::optional<uint64_t>(0x8e03c838c596036full));
+    EXPECT_EQ(DigestOfFile(scratch.Path() + "missing"), std::nullopt);
+}
+
+TEST(ToolDigest, ReleaseListAndWhereEachKindRuns) {
+    const std::vector<ReleaseTool> release = ParseReleaseTools(
+        "x64 20480 00000000000000ff\r\nx86 1024 0123456789ABCDEF\nbroken line\nx86 12 xyz\n");
+    ASSERT_EQ(release.size(), 2u);
+    EXPECT_EQ(release[1].fingerprint, (ToolFingerprint{1024, 0x0123456789abcdefull}));
+    const struct {
+        ToolFingerprint found;
+        bool windowsIs64Bit, accepted;
+    } cases[] = {
+        {{20480, 0xff}, true, true},
+        {{20480, 0xff}, false, false},  // no 64-bit program runs on 32-bit Windows
+        {{1024, 0x0123456789abcdefull}, false, true},
+        {{1024, 0x0123456789abcdefull}, true, true},
+        {{1024, 0xff}, true, false},
+        {{20480, 0x0123456789abcdefull}, true, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AcceptsTool(release, c.found, c.windowsIs64Bit), c.accepted)
+            << c.found.size << " " << c.found.digest << " on " << (c.windowsIs64Bit ? 64 : 32) << "-bit Windows";
+    EXPECT_FALSE(AcceptsTool({}, {0, 0xef46db3751d8e999ull}, true)) << "a program that carries no list";
 }
 
 TEST(Win2DosName, ShortensEveryExistingPathWhateverItsLength) {

@@ -20,13 +20,17 @@ batch_outputs=("short.AVI" "my short [c].AVI")
 # The table of the sources users have, made by the native ffmpeg from a
 # test picture and a tone of 4 s: "file name|its encoding and format
 # arguments|a step after it|what ffprobe sees in it|what the converter
-# makes". The step: "rotate 90" stores a display matrix that turns the
+# makes". The steps: "rotate 90" stores a display matrix that turns the
 # picture by 90 degrees (the AVI comes out upright, its width and height
-# swapped); "as vvc" relabels an HEVC clip's sample entries as H.266/VVC,
-# which the native ffmpeg cannot write and FFmpeg 5.1 does not know. What it
-# makes: "<width>x<height>" for video, "sound" for MP3 at 44.1 kHz stereo,
-# or "unsupported <name>": not converted, the final box names the format so.
-# WebM files keep a ".mp4" name, as users rename files.
+# swapped); "amr-nb" and "amr-wb" put in phone sound made by GStreamer's
+# AMR encoders (the native ffmpeg has none) in place of the tone; "cover
+# jpeg" and "cover png" add a cover picture to a file of sound alone, as
+# music shops sell them. What it makes: "<width>x<height>" for video,
+# "sound" for MP3 at 44.1 kHz stereo, or "fails: <reason>": not converted,
+# and the final box names it with that reason. WebM, Matroska and 3GP files
+# keep a ".mp4" name, as users rename files. No Debian package here encodes
+# VVC (H.266), so no VVC clip is made: the tool's list of decoders is
+# checked for it instead.
 table_seconds=4
 table=(
     "h264 aac.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -f mp4||h264 yuv420p, aac 1 ch|320x240 sound"
@@ -43,8 +47,20 @@ table=(
     "variable rate.mp4|-c:v libx264 -pix_fmt yuv420p -vf select=not(eq(mod(n\,5)\,2)) -vsync vfr -c:a aac -f mp4||h264 yuv420p vfr, aac 1 ch|320x240 sound"
     "no sound.mp4|-c:v libx264 -pix_fmt yuv420p -an -f mp4||h264 yuv420p|320x240"
     "sound only.mp4|-vn -c:a aac -f mp4||aac 1 ch|sound"
-    "mjpeg.mp4|-c:v mjpeg -c:a aac -f mp4||mjpeg yuvj444p, aac 1 ch|unsupported mjpeg"
-    "vvc.mp4|-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -f mp4|as vvc|vvc1 ?, aac 1 ch|unsupported vvc1"
+    "mjpeg.mp4|-c:v mjpeg -c:a aac -f mp4||mjpeg yuvj444p, aac 1 ch|320x240 sound"
+    "phone amr-nb 3gp.mp4|-s 176x144 -r 15 -c:v h263 -an -f 3gp|amr-nb|h263 yuv420p, amr_nb 1 ch|176x144 sound"
+    "amr-wb.mp4|-c:v libx264 -pix_fmt yuv420p -an -f 3gp -brand mp42|amr-wb|h264 yuv420p, amr_wb 1 ch|320x240 sound"
+    "e-ac-3.mp4|-c:v libx264 -pix_fmt yuv420p -c:a eac3 -ac 2 -f mp4||h264 yuv420p, eac3 2 ch|320x240 sound"
+    "alac.mp4|-c:v libx264 -pix_fmt yuv420p -c:a alac -f mp4||h264 yuv420p, alac 1 ch|320x240 sound"
+    "dts.mp4|-c:v libx264 -pix_fmt yuv420p -c:a dca -strict -2 -ac 2 -f mp4||h264 yuv420p, dts 2 ch|320x240 sound"
+    "cover jpeg.mp4|-vn -c:a aac -f mp4|cover jpeg|aac 1 ch, mjpeg yuvj444p vfr|320x240 sound"
+    "cover png.mp4|-vn -c:a aac -f mp4|cover png|aac 1 ch, png rgb24 vfr|320x240 sound"
+    "prores.mp4|-c:v prores_ks -c:a aac -f mov||prores yuv444p12le, aac 1 ch|fails: the video format is not supported (prores)"
+    "wma mkv.mp4|-c:v libx264 -pix_fmt yuv420p -c:a wmav2 -f matroska||h264 yuv420p, wmav2 1 ch|fails: the sound format is not supported (wmav2)"
+    "init segment.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -movflags frag_keyframe+empty_moov -f mp4|init segment|h264 ? vfr, aac 1 ch|fails: the file holds no video or sound"
+    "dash init.mp4|-c:v libx264 -pix_fmt yuv420p -an -f mp4|dash init|h264 ? vfr|fails: the file holds no video or sound"
+    "timed text.mp4|-vn -c:a aac -f mp4|timed text|mov_text 0 ch|fails: the file holds no video or sound"
+    "cut short.mp4|-c:v libx264 -pix_fmt yuv420p -c:a aac -movflags +faststart -f mp4|cut short|h264 yuv420p, aac 1 ch|fails: the video is damaged or incomplete"
 )
 # SVT-AV1 tells only of errors.
 export SVT_LOG=1
@@ -84,7 +100,7 @@ for s in json.load(sys.stdin)["streams"]:
 print(", ".join(parts))'
 }
 status=0
-table_sources="" table_unsupported="" table_formats=""
+table_sources="" table_failing="" table_reasons=""
 for row in "${table[@]}"; do
     IFS='|' read -r name encoding step seen makes <<<"$row"
     made="$work/table/$name"
@@ -100,19 +116,72 @@ for row in "${table[@]}"; do
             -metadata:s:v:0 rotate=90 -f mp4 "$made"
         rm "$made.part"
         ;;
-    "as vvc")
-        python3 - "$made" <<'PY'
+    amr-nb | amr-wb)
+        # GStreamer's encoders write the frames alone; the storage format's
+        # magic line in front makes them a file the native ffmpeg reads.
+        if [ "$step" = amr-nb ]; then
+            rate=8000 frame=160 encoder=amrnbenc magic='#!AMR\n'
+        else
+            rate=16000 frame=320 encoder=voamrwbenc magic='#!AMR-WB\n'
+        fi
+        { printf "$magic"
+          gst-launch-1.0 -q audiotestsrc num-buffers=$((table_seconds * rate / frame)) samplesperbuffer=$frame \
+              ! "audio/x-raw,rate=$rate,channels=1" ! audioconvert ! $encoder ! fdsink fd=1; } >"$made.amr"
+        mv "$made" "$made.part"
+        # shellcheck disable=SC2086
+        ffmpeg -nostdin -y -hide_banner -loglevel error -i "$made.part" -i "$made.amr" -map 0:v -map 1:a -c copy \
+            ${encoding#*-an } "$made"
+        rm "$made.part" "$made.amr"
+        ;;
+    "init segment")
+        # A fragmented MP4 cut after its "moov": the first file of a stream
+        # whose samples live in the files after it.
+        mv "$made" "$made.part"
+        python3 - "$made.part" "$made" <<'PY'
 import sys
-data = open(sys.argv[1], "rb").read()
-assert data.count(b"hvc1") == 1 and data.count(b"hvcC") == 1
-open(sys.argv[1], "wb").write(data.replace(b"hvc1", b"vvc1").replace(b"hvcC", b"vvcC"))
+data, at = open(sys.argv[1], "rb").read(), 0
+while at < len(data):
+    size, kind = int.from_bytes(data[at:at + 4], "big"), data[at + 4:at + 8]
+    at += size
+    if kind == b"moov":
+        break
+open(sys.argv[2], "wb").write(data[:at])
 PY
+        rm "$made.part"
+        ;;
+    "dash init")
+        # The initialisation segment the DASH muxer writes beside its
+        # manifest, under a ".mp4" name.
+        mkdir "$made.dash"
+        ffmpeg -nostdin -y -hide_banner -loglevel error -i "$made" -c copy -f dash "$made.dash/manifest.mpd"
+        mv "$made.dash/init-stream0.m4s" "$made.init"
+        rm -rf "$made.dash" "$made"
+        mv "$made.init" "$made"
+        ;;
+    "timed text")
+        # Subtitles alone: no picture, no sound.
+        printf '1\n00:00:00,000 --> 00:00:0%s,000\nHello\n' "$table_seconds" >"$made.srt"
+        ffmpeg -nostdin -y -hide_banner -loglevel error -i "$made.srt" -c:s mov_text -f mp4 "$made"
+        rm "$made.srt"
+        ;;
+    "cut short")
+        # Its index first, then half of its data: a download cut off.
+        head -c $(( $(stat -c %s "$made") / 2 )) "$made" >"$made.part"
+        mv "$made.part" "$made"
+        ;;
+    "cover jpeg" | "cover png")
+        codec=mjpeg; [ "$step" = "cover png" ] && codec=png
+        mv "$made" "$made.part"
+        ffmpeg -nostdin -y -hide_banner -loglevel error -i "$made.part" \
+            -f lavfi -i "testsrc=duration=1:size=320x240" -frames:v 1 -map 0:a -map 1:v -c:a copy -c:v $codec \
+            -disposition:v:0 attached_pic -f mp4 "$made"
+        rm "$made.part"
         ;;
     esac
     check "$name" "the source" "$seen" "$(describe "$made")"
-    if [[ $makes == unsupported* ]]; then
-        table_unsupported+="${table_unsupported:+|}$(winpath "$made")"
-        table_formats+="${table_formats:+|}${makes#unsupported }"
+    if [[ $makes == fails:* ]]; then
+        table_failing+="${table_failing:+|}$(winpath "$made")"
+        table_reasons+="${table_reasons:+|}${makes#fails: }"
     else
         table_sources+="${table_sources:+|}$(winpath "$made")"
     fi
@@ -189,8 +258,8 @@ export QUENDRIX_REAL_BATCH_SECOND="$(winpath "$work/batch/${batch_clips[1]}")"
 export QUENDRIX_REAL_BATCH_OUT="$(winpath "$work/batch out [z]/")"
 export QUENDRIX_REAL_TABLE="$table_sources"
 export QUENDRIX_REAL_TABLE_REFUSED="$table_refused"
-export QUENDRIX_REAL_TABLE_UNSUPPORTED="$table_unsupported"
-export QUENDRIX_REAL_TABLE_FORMATS="$table_formats"
+export QUENDRIX_REAL_TABLE_FAILING="$table_failing"
+export QUENDRIX_REAL_TABLE_REASONS="$table_reasons"
 export QUENDRIX_REAL_TABLE_OUT="$(winpath "$work/table out/")"
 
 # A small output volume that fills up in the middle of a file, as a USB stick
@@ -221,9 +290,14 @@ fi
 protocols=$("$build/wine-run.sh" "$work/tool folder [1]/nnn.exe" -hide_banner -protocols 2>/dev/null \
     | tr -d '\r' | sed -n 's/^  *//p' | sort -u | paste -sd ' ')
 check "nnn.exe -protocols" "the protocols" "file pipe" "$protocols"
-# AV1 is decoded by dav1d.
+# The decoders of the formats that cameras, phones and shops put into MP4
+# and 3GP files: AV1 by dav1d, VVC, AMR, E-AC-3, ALAC, DTS, Motion JPEG and
+# PNG among them.
 decoders=$("$build/wine-run.sh" "$work/tool folder [1]/nnn.exe" -hide_banner -decoders 2>/dev/null | tr -d '\r')
-check "nnn.exe -decoders" "the AV1 decoder" "libdav1d" "$(awk '$2 == "libdav1d" { print $2 }' <<<"$decoders")"
+wanted="aac alac amrnb amrwb dca eac3 h263 h264 hevc libdav1d mjpeg mpeg4 png vvc"
+check "nnn.exe -decoders" "the decoders" "$wanted" \
+    "$(awk -v wanted="$wanted" 'BEGIN { split(wanted, w, " "); for (i in w) want[w[i]] = 1 }
+        ($2 in want) { print $2 }' <<<"$decoders" | sort | paste -sd ' ')"
 for name in clip.AVI blanks.AVI quoted.AVI; do
     check_avi "$work/out/$name" "$seconds"
 done
@@ -249,14 +323,14 @@ fi
 # is as long as the other file.
 expected=""
 for row in "${table[@]}"; do
-    [[ ${row##*|} == unsupported* ]] || expected+="${expected:+|}${row%%.mp4|*}.AVI"
+    [[ ${row##*|} == fails:* ]] || expected+="${expected:+|}${row%%.mp4|*}.AVI"
 done
 expected=$(tr '|' '\n' <<<"$expected" | sort | paste -sd '|')
 actual=$(ls -1 "$work/table out" | sort | paste -sd '|')
 check "table out" "the files" "$expected" "$actual"
 for row in "${table[@]}"; do
     IFS='|' read -r name encoding step seen makes <<<"$row"
-    [[ $makes == unsupported* ]] && continue
+    [[ $makes == fails:* ]] && continue
     file="$work/table out/${name%.mp4}.AVI" avi="${name%.mp4}.AVI"
     if [ ! -s "$file" ]; then echo "FAIL $avi: missing" >&2; status=1; continue; fi
     probe() { ffprobe -v error -of default=noprint_wrappers=1:nokey=1 "$@" "$file"; }

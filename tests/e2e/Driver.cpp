@@ -93,6 +93,7 @@ void TypeIntoOpenDialog(HWND dialog, HWND nameField, const std::string& folder, 
 }
 
 std::string ReadFile(const std::string& path) { return testing_support::ReadBytes(path); }
+void WriteFile(const std::string& path, const std::string& bytes) { testing_support::WriteBytes(path, bytes); }
 bool Exists(const std::string& path) { return testing_support::Exists(path); }
 void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
 

@@ -69,6 +69,7 @@ std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe);
 // A fresh, empty folder for one run (removed first if left from an earlier run).
 std::string FreshFolder(const std::string& name);
 std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
 bool WaitUntil(bool (*condition)(const void*), const void* data, int timeoutMs);

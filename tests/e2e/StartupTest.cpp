@@ -137,4 +137,70 @@ TEST(Startup, ToolThatCannotBeInstalledShowsTheElevationHintAndEnds) {
     ::DeleteFileA(blocker.c_str());
 }
 
+// Starts the program on a machine that has run it before (no codec prompt)
+// and waits for its start-up step to have passed.
+void StartOnce(const std::string& folder) {
+    e2e::WriteFile(folder + "done.txt", "Done\r\n");
+    RunningProgram program(folder);
+    ASSERT_NE(program.WaitForVisible(kMain), nullptr);
+    ::Sleep(2500);  // the start-up step comes a second after the start
+    EXPECT_TRUE(::IsWindowVisible(program.Window(kMain)));
+    CloseMainWindow(program);
+}
+
+// The tool folder of a machine that ran another build keeps that build's
+// converter, and one may be damaged or foreign: the next start installs the
+// converter it carries over any of them. This release's converter of either
+// kind serves on 64-bit Windows, so the 32-bit and the 64-bit program leave
+// each other's alone.
+TEST(Startup, ToolFolderGetsThisReleasesConverter) {
+    const std::string carried = e2e::ReadFile(QUENDRIX_FFMPEG);
+    ASSERT_GT(carried.size(), 1000000u);
+    std::string otherBuild = carried;  // another build of the same size
+    otherBuild[otherBuild.size() / 2] ^= 1;
+    const struct {
+        const char* what;
+        std::string tool;
+        bool replaced;
+    } cases[] = {
+        {"an older build's converter", otherBuild, true},
+        {"a converter cut short", carried.substr(0, carried.size() / 3), true},
+        {"an empty file", "", true},
+        {"a foreign program", e2e::ReadFile(WindowsDirectory() + "\\system32\\notepad.exe"), true},
+        {"this release's converter", carried, false},
+        {"this release's converter of the other kind", e2e::ReadFile(QUENDRIX_OTHER_FFMPEG), false},
+    };
+    ASSERT_FALSE(cases[3].tool.empty()) << "the foreign program";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        e2e::RemoveTree(ToolFolder());
+        ASSERT_TRUE(::CreateDirectoryA(ToolFolder().c_str(), nullptr));
+        e2e::WriteFile(ToolFolder() + "nnn.exe", c.tool);
+        StartOnce(e2e::FreshFolder("tool_folder"));
+        const std::string after = e2e::ReadFile(ToolFolder() + "nnn.exe");
+        EXPECT_TRUE(after == (c.replaced ? carried : c.tool)) << after.size() << " bytes";
+    }
+}
+
+// Another build's converter that cannot be replaced (the Windows directory
+// is not the user's to write): the elevation hint, as for a missing one.
+TEST(Startup, ConverterThatCannotBeReplacedShowsTheElevationHint) {
+    e2e::RemoveTree(ToolFolder());
+    ASSERT_TRUE(::CreateDirectoryA(ToolFolder().c_str(), nullptr));
+    e2e::WriteFile(ToolFolder() + "nnn.exe", "an older converter");
+    ASSERT_TRUE(::SetFileAttributesA((ToolFolder() + "nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string folder = e2e::FreshFolder("not_replaced");
+    e2e::WriteFile(folder + "done.txt", "Done\r\n");
+    {
+        RunningProgram program(folder);
+        HWND hint = program.WaitForVisible(kHint);
+        ASSERT_NE(hint, nullptr);
+        ::SendMessageA(RunningProgram::Child(hint, "Button", "OK"), BM_CLICK, 0, 0);
+        EXPECT_TRUE(program.WaitForExit());
+    }
+    ::SetFileAttributesA((ToolFolder() + "nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), "an older converter");
+    e2e::RemoveTree(ToolFolder());
+}
+
 }  // namespace
