@@ -44,11 +44,15 @@ std::string DesktopFolder() {
     return path;
 }
 
-// Writes resource `id` (RT_RCDATA) of the module to `path`; throws on any failure.
+// Writes resource `id` (RT_RCDATA) of the module to `path`; throws on any
+// failure. The bytes are copied from the program's file, not from its image
+// in memory: the converter's 12 MB are read once, at the first start, and
+// their pages must not stay in the working set of the program that then
+// converts for an evening.
 void ExtractResource(HMODULE module, int id, const std::string& path) {
-    const auto data = tk::FindResourceData(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
+    const auto data = tk::FindResourceInFile(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
     if (!data) throw tk::Error(tk::Format("Resource %d not found", id));
-    tk::WriteFileReplacing(path, std::string(*data));
+    tk::CopyFilePartReplacing(data->file, data->offset, data->size, path);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "toolkit/Files.h"
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 #include <windows.h>
 
 #include <vector>
@@ -131,16 +135,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+namespace {
+
+// Writes a new file beside `path` with `write` (false, with the system's
+// error set, when it failed), flushes it, and renames it over `path`.
+void ReplaceFile(const std::string& path, const std::function<bool(HANDLE file)>& write) {
     const std::string fresh = path + ".new";
     {
         FileHandle file(::CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) ThrowCannotCreate(path, ::GetLastError());
-        DWORD written = 0;
-        const bool ok = ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                        written == bytes.size() && ::FlushFileBuffers(file.Get());
-        if (!ok) {
+        if (!write(file.Get()) || !::FlushFileBuffers(file.Get())) {
             const DWORD code = ::GetLastError();
             file.Reset();
             ::DeleteFileA(fresh.c_str());
@@ -152,6 +157,52 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
         ::DeleteFileA(fresh.c_str());
         ThrowCannotCreate(path, code);
     }
+}
+
+bool WriteAll(HANDLE file, const char* bytes, size_t size) {
+    while (size > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(size, 1 << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, piece, &written, nullptr) || written != piece) {
+            if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        bytes += piece;
+        size -= piece;
+    }
+    return true;
+}
+
+}  // namespace
+
+void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    ReplaceFile(path, [&](HANDLE file) { return WriteAll(file, bytes.data(), bytes.size()); });
+}
+
+void CopyFilePartReplacing(const std::wstring& source, unsigned long long offset, unsigned long long size,
+                           const std::string& path) {
+    FileHandle from(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from) ThrowCannotCreate(path, ::GetLastError());
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(from.Get(), at, nullptr, FILE_BEGIN)) ThrowCannotCreate(path, ::GetLastError());
+    ReplaceFile(path, [&](HANDLE file) {
+        constexpr DWORD kPiece = 1 << 20;
+        std::vector<char> buffer(kPiece);
+        for (unsigned long long left = size; left > 0;) {
+            const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(left, kPiece));
+            DWORD read = 0;
+            if (!::ReadFile(from.Get(), buffer.data(), want, &read, nullptr)) return false;
+            if (read != want) {
+                ::SetLastError(ERROR_HANDLE_EOF);
+                return false;
+            }
+            if (!WriteAll(file, buffer.data(), read)) return false;
+            left -= read;
+        }
+        return true;
+    });
 }
 
 }  // namespace tk

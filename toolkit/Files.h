@@ -58,4 +58,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // 'Cannot create file "path". reason' when that fails; the old file stays.
 void WriteFileReplacing(const std::string& path, const std::string& bytes);
 
+// The same with `size` bytes of the file `source` from `offset` on, copied
+// in pieces: a large part never passes through memory as a whole.
+void CopyFilePartReplacing(const std::wstring& source, unsigned long long offset, unsigned long long size,
+                           const std::string& path);
+
 }  // namespace tk
