@@ -1,9 +1,10 @@
-// The checks of media files (AviFile.h) on files on disk.
+// The checks of media files (AviFile.h, Mp4Protection.h) on files on disk.
 // The checks themselves need no system: they read through a ByteReader, and
 // this is the one that reads a file.
 #include <windows.h>
 
 #include "conversion/AviFile.h"
+#include "conversion/Mp4Protection.h"
 #include "toolkit/Handles.h"
 
 namespace {
@@ -50,3 +51,9 @@ AviCheck CheckAviFile(const std::wstring& path) {
 }
 
 bool IsWholeAviFile(const std::wstring& path) { return CheckAviFile(path).whole; }
+
+Mp4Protection Mp4ProtectionOfFile(const std::wstring& path) {
+    const MediaFile file(path);
+    if (!file) return Mp4Protection::Unknown;
+    return Mp4ProtectionOf(file.Size(), file.Reader());
+}

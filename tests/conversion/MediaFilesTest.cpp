@@ -1,6 +1,7 @@
 // The checks of media files on files on disk (conversion/MediaFiles.cpp):
-// whole AVI files and the frames they hold. The checks themselves are tested
-// on byte images in AviFileTest.cpp.
+// whole AVI files and the frames they hold, protected MP4 sources. The
+// checks themselves are tested on byte images in AviFileTest.cpp and
+// Mp4ProtectionTest.cpp.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,8 +11,10 @@
 #include <string>
 
 #include "conversion/AviFile.h"
+#include "conversion/Mp4Protection.h"
 #include "support/TestSupport.h"
 #include "tests/conversion/AviBytes.h"
+#include "tests/conversion/Mp4Bytes.h"
 #include "toolkit/Handles.h"
 
 namespace {
@@ -109,6 +112,20 @@ TEST(AviFileTest, FilesOnDisk) {
         EXPECT_EQ(check.whole, c.whole) << c.path;
         EXPECT_EQ(check.frames, c.frames) << c.path;
     }
+}
+
+TEST(Mp4ProtectionTest, FilesOnDisk) {
+    testing_support::ScratchFolder scratch;
+    const std::string plain = scratch.Path() + "plain.mp4", encrypted = scratch.Path() + "encrypted.mp4",
+                      cut = scratch.Path() + "cut.mp4";
+    testing_support::WriteBytes(plain, mp4_bytes::Plain());
+    testing_support::WriteBytes(encrypted, mp4_bytes::Protected());
+    testing_support::WriteBytes(cut, mp4_bytes::Protected().substr(0, 150));
+    EXPECT_EQ(Mp4ProtectionOfFile(Wide(plain)), Mp4Protection::Plain);
+    EXPECT_EQ(Mp4ProtectionOfFile(Wide(encrypted)), Mp4Protection::Protected);
+    EXPECT_EQ(Mp4ProtectionOfFile(Wide(cut)), Mp4Protection::Unknown);
+    EXPECT_EQ(Mp4ProtectionOfFile(Wide(scratch.Path() + "missing.mp4")), Mp4Protection::Unknown);
+    EXPECT_EQ(Mp4ProtectionOfFile(Wide(scratch.Path())), Mp4Protection::Unknown);  // a folder
 }
 
 }  // namespace
