@@ -23,6 +23,7 @@ packages=(
     fonts-wine fonts-liberation fonts-dejavu-core
     googletest
     python3 python3-pil python3-pefile python3-xxhash nlohmann-json3-dev
+    g++  # natively built checks of media files: tests/conversion/media_fixtures_test.sh, tools/bench_mp4_walk.sh
 )
 
 missing_packages() {
