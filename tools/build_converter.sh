@@ -12,12 +12,14 @@
 # 2-clause licence, zlib under the zlib licence).
 #
 #   build_converter.sh [--arch i686|x86_64] [--sources <store>] key
-#       prints the source versions and the configure lines (setup's cache key)
+#       prints the source versions, the toolchain and the configure lines
+#       (setup's cache key)
 #   build_converter.sh [--arch i686|x86_64] [--sources <store>] build <folder>
 #       builds into <folder>:
 #       ffmpeg.exe       the tool
 #       source/          the Debian source packages it was built from
-#       configure.txt    the versions and the exact configure lines
+#       configure.txt    the versions, the toolchain and the exact configure
+#                        lines: the key of what was built
 #       versions         "FFmpeg <version>", "LAME <version>", "dav1d <version>"
 #                        and "zlib <version>", one a line
 # The source packages are fetched once into <store> (by default .deps/sources
@@ -182,10 +184,21 @@ quoted() {
     printf '%s' "${out% }"
 }
 
+# The versions of the MinGW-w64 packages of the host, as dpkg knows them:
+# compilers, binutils, the Windows headers and libraries.
+toolchain_packages() {
+    local a=${arch//_/-}
+    dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Version}\n' \
+        "gcc-mingw-w64-$a*" "g++-mingw-w64-$a*" "binutils-mingw-w64-$a" "mingw-w64-$a-dev" \
+        gcc-mingw-w64-base mingw-w64-common 2>/dev/null \
+        | LC_ALL=C sort -k2 | awk '$1 == "ii" { printf "%s%s %s", sep, $2, $3; sep = ", " }'
+}
+
 configure_text() {  # configure_text <ffmpeg version> <lame version> <dav1d version> <zlib version>
     local revision=${1#*-} line
     echo "FFmpeg $1 (Debian source package ffmpeg), LAME $2 (Debian source package lame), dav1d $3 (Debian source package dav1d), zlib $4 (Debian source package zlib)"
     echo "compiler: $($cc --version | head -n1)"
+    echo "toolchain packages: $(toolchain_packages)"
     echo "tools: meson $(meson --version 2>/dev/null || echo missing), $(nasm -v 2>/dev/null | head -n1 || echo nasm missing)"
     echo "LAME, in lame-src: $(quoted "${lame_configure[@]}")"
     echo "LAME, in lame-src: make -j2 && make install DESTDIR=\"\$PWD/../lame\""

@@ -120,11 +120,38 @@ fi
 cache_root=/var/cache/quendrix-ombrelo
 source "$here/tools/cache.sh"
 
-# The compiler and toolchain file that a cross build depends on.
+cache_clean
+
+# The compiler, its Debian packages and the toolchain file that a cross build
+# depends on.
 toolchain_key() {  # toolchain_key <i686|x86_64>
+    local a=${1//_/-}
     echo "compiler: $("$1-w64-mingw32-gcc-posix" --version | head -n1)"
+    echo "toolchain packages: $(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Version}\n' \
+        "gcc-mingw-w64-$a*" "g++-mingw-w64-$a*" "binutils-mingw-w64-$a" "mingw-w64-$a-dev" \
+        gcc-mingw-w64-base mingw-w64-common 2>/dev/null \
+        | LC_ALL=C sort -k2 | awk '$1 == "ii" { printf "%s%s %s", sep, $2, $3; sep = ", " }')"
     echo "toolchain: $(sha256sum <"$here/cmake/mingw-$1.cmake" | cut -c1-16) $(sha256sum <"$here/cmake/mingw-common.cmake" 2>/dev/null | cut -c1-16)"
 }
+
+# cross_cmake <run|show> <source> <build folder> <prefix> <i686|x86_64> <options...>:
+# configures, builds and installs a CMake project for Windows; with "show",
+# prints the build tools and those lines instead, as a cache key holds them.
+cross_cmake() {
+    local how=$1 src=$2 build=$3 prefix=$4 toolchain=cmake/mingw-$5.cmake
+    shift 5
+    if [ "$how" = run ]; then
+        toolchain=$here/$toolchain
+    else
+        echo "tools: $(cmake --version | head -n1), ninja $(ninja --version)"
+    fi
+    "cmake_$how" cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" "$@"
+    "cmake_$how" cmake --build "$build"
+    "cmake_$how" cmake --install "$build"
+}
+cmake_run() { "$@" >/dev/null; }
+cmake_show() { echo "$*"; }
 
 # The converter's source packages, fetched once for the machine (a fresh clone
 # takes them from there), or for this clone where the machine's cache cannot
@@ -144,42 +171,39 @@ build_converter() {  # build_converter <folder> <i686|x86_64>
 # --- libjpeg-turbo, cross-built from Debian's source package of the machine's
 # own release (the converter's release lists it too) ---------------------------
 own_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
+libjpeg_options=(
+    -DCMAKE_BUILD_TYPE=Release
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+    -DWITH_JPEG8=ON -Wno-dev
+)
 build_libjpeg() {  # build_libjpeg <prefix> <i686|x86_64>
     local work
     work=$(mktemp -d)
     log "cross-building libjpeg-turbo into $1"
     (cd "$work" && apt-get source -q --download-only "libjpeg-turbo/$own_release" >/dev/null \
         && dpkg-source -x ./*.dsc src >/dev/null)
-    cmake -S "$work/src" -B "$work/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$2.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$1" \
-        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
-        -DWITH_JPEG8=ON -Wno-dev >/dev/null
-    cmake --build "$work/build" >/dev/null
-    cmake --install "$work/build" >/dev/null
+    cross_cmake run "$work/src" "$work/build" "$1" "$2" "${libjpeg_options[@]}"
     rm -rf "$work"
 }
-libjpeg_key() {
+libjpeg_key() {  # libjpeg_key <i686|x86_64>
     echo "libjpeg-turbo $(apt-get source --print-uris "libjpeg-turbo/$own_release" 2>/dev/null \
         | sed -nE "s/^'[^']*' libjpeg-turbo_([^ ]*)\.dsc .*/\1/p" | head -n1)"
+    cross_cmake show "<source>" "<build>" "<prefix>" "$1" "${libjpeg_options[@]}"
     toolchain_key "$1"
 }
 
 # --- GoogleTest, cross-built from the sources Debian's package installs --------
+googletest_options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF -Wno-dev)
 build_googletest() {  # build_googletest <prefix> <i686|x86_64>
     local work
     work=$(mktemp -d)
     log "cross-building GoogleTest into $1"
-    cmake -S /usr/src/googletest -B "$work" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$2.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$1" \
-        -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF -Wno-dev >/dev/null
-    cmake --build "$work" >/dev/null
-    cmake --install "$work" >/dev/null
+    cross_cmake run /usr/src/googletest "$work" "$1" "$2" "${googletest_options[@]}"
     rm -rf "$work"
 }
-googletest_key() {
+googletest_key() {  # googletest_key <i686|x86_64>
     echo "googletest $(dpkg-query -W -f='${Version}' googletest)"
+    cross_cmake show /usr/src/googletest "<build>" "<prefix>" "$1" "${googletest_options[@]}"
     toolchain_key "$1"
 }
 
@@ -193,7 +217,9 @@ for arch in x86_64 i686; do
     if [ "$arch" = i686 ]; then arch_deps="$deps"; else arch_deps="$deps/x86_64"; fi
     mkdir -p "$arch_deps"
     rm -rf "$arch_deps/payload"  # the prebuilt tool and threads DLL of earlier versions
-    provide "converter-$arch" "$(bash "$here/tools/build_converter.sh" --arch "$arch" --sources "$converter_sources" key)" \
+    # The converter's build writes its key as configure.txt: the key of the
+    # sources it took, which may be newer than those the key below names.
+    provide --built-key configure.txt "converter-$arch" "$(bash "$here/tools/build_converter.sh" --arch "$arch" --sources "$converter_sources" key)" \
         "$arch_deps/converter" "$arch_deps/stamps/converter" build_converter "$arch_deps/converter" "$arch"
     provide "libjpeg-$arch" "$(libjpeg_key "$arch")" \
         "$arch_deps/libjpeg" "$arch_deps/stamps/libjpeg" build_libjpeg "$arch_deps/libjpeg" "$arch"
