@@ -5,6 +5,7 @@
 
 #include "conversion/AviFile.h"
 #include "conversion/BatchNames.h"
+#include "conversion/Mp4Protection.h"
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
@@ -285,6 +286,11 @@ bool TForm2::StartFile(const std::string& source, const std::string& folder, con
     // leaves it to the tool.
     const std::optional<long long> size = SourceSize(source);
     if (size && *size == 0) return passOver({FailureKind::SourceEmpty, {}});
+    // Encrypted pictures or sound would come out scrambled, or not at all:
+    // the tool is not run for them. A source the check cannot follow goes
+    // to the tool, which tells what it is.
+    if (Mp4ProtectionOfFile(tk::Widen(source)) == Mp4Protection::Protected)
+        return passOver({FailureKind::CopyProtected, {}});
     TargetFile = MakeOutputName(CurrentSourceName, folder);
     TempFile = ReserveTempName(folder, TargetFile, ReserveByCreating);
     // No temporary file: the output folder is gone or takes no file. A
@@ -321,9 +327,17 @@ void TForm2::FinishFile() {
     CurrentSourceName.clear();
     TempFile.clear();
     // An exit code alone can lie: a tool ended from outside may report 0.
-    const bool whole =
-        Worker->ToolExitCode == 0 && !SourceCutShort(Worker->ToolOutput) && IsWholeAviFile(temp);
-    if (!whole) {
+    const AviCheck avi = Worker->ToolExitCode == 0 && !SourceCutShort(Worker->ToolOutput) ? CheckAviFile(temp)
+                                                                                            : AviCheck{};
+    // A whole AVI without a single frame is no conversion: the source had
+    // nothing to convert (the first segment of a stream whose samples live
+    // in the files after it).
+    if (avi.whole && avi.frames == 0) {
+        ::DeleteFileW(temp.c_str());
+        NoteNotConverted(source, {FailureKind::NoMedia, {}});
+        return;
+    }
+    if (!avi.whole) {
         // The disk is asked while the leftovers are still there: a delete
         // need not give their space back at once (a file still held open by
         // a scanner is only "delete pending"), and one may fail.

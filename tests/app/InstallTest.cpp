@@ -80,7 +80,7 @@ TEST_F(InstallTest, ToolThatIsNotThisReleasesIsReplaced) {
         ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
         WriteBytes(ToolPath("nnn.exe"), c.bytes);
         EXPECT_TRUE(Install());
-        EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")) == carried, true);
+        EXPECT_TRUE(ReadBytes(ToolPath("nnn.exe")) == carried) << "not replaced";
         EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
     }
 }
@@ -99,11 +99,11 @@ TEST_F(InstallTest, ThisReleasesToolOfEitherKindIsLeftAlone) {
         windows_ = scratch.Path().substr(0, scratch.Path().size() - 1);
         ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
         WriteBytes(ToolPath("nnn.exe"), tool);
-        // Read-only: a replacement would fail, and so would the start.
-        ASSERT_TRUE(::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+        // A folder where the new tool would be written: a replacement would
+        // fail, and so would the start.
+        ASSERT_TRUE(::CreateDirectoryA(ToolPath("nnn.exe.new").c_str(), nullptr));
         EXPECT_TRUE(Install());
-        EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")) == tool, true);
-        ::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_TRUE(ReadBytes(ToolPath("nnn.exe")) == tool) << "replaced";
     }
 }
 
@@ -112,11 +112,13 @@ TEST_F(InstallTest, ThisReleasesToolOfEitherKindIsLeftAlone) {
 TEST_F(InstallTest, ToolThatCannotBeReplacedReportsTheToolMissing) {
     ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
     WriteBytes(ToolPath("nnn.exe"), "an older tool");
-    ASSERT_TRUE(::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    // Nothing can be written beside it (Wine, unlike Windows, lets a
+    // read-only file be renamed over, and root writes any folder): a folder
+    // where the new tool would go.
+    ASSERT_TRUE(::CreateDirectoryA(ToolPath("nnn.exe.new").c_str(), nullptr));
     EXPECT_FALSE(Install());
-    ::SetFileAttributesA(ToolPath("nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), "an older tool");
-    EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"}) << "nothing left beside it";
+    EXPECT_EQ(FolderEntries(ToolPath("")), (std::vector<std::string>{"nnn.exe", "nnn.exe.new"}));
 }
 
 TEST_F(InstallTest, EmptyToolFolderGetsTheTool) {

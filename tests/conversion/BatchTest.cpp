@@ -492,31 +492,44 @@ TEST_F(BatchTest, OnlyWholeOutputsOfASuccessfulToolAreConverted) {
     EXPECT_EQ(ReadBytes(out_ + "whole.AVI"), avi_bytes::Whole());
 }
 
-// The final move fails while the final name is free (the file is held open
-// by another program): the output stays under its temporary name, and the
-// box says where.
-TEST_F(BatchTest, AnOutputThatCannotBeMovedIsKeptAndNamed) {
-    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
-    const std::string source = Source("held.mp4", {"avi", "sleep 1500", "exit 0"});
-    StartBatch({source});
-    const std::string temp = out_ + "temp_2953.avi";
-    tk::FileHandle held;
-    ASSERT_TRUE(RunUntil(
-        [&] {
-            if (ReadBytes(temp) != avi_bytes::Whole()) return false;
-            // Open for reading, shared with readers alone: no one can move it.
-            held.Reset(::CreateFileA(temp.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-            return static_cast<bool>(held);
-        },
-        20000));
-    RunToEnd();
-    held.Reset();
-    EXPECT_EQ(boxes.WideTexts(),
-              std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + tk::Widen(source) +
-                                        L" - the result could not be renamed; it is kept in the output folder as "
-                                        L"temp_2953.avi"});
-    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"temp_2953.avi"});
-    EXPECT_EQ(ReadBytes(temp), avi_bytes::Whole());
+// The finished output is held open by another program (a scanner, an
+// indexer) when its tool ends. A handle that shares writing but not
+// deleting lets it be flushed but not moved; one that shares deleting but
+// not writing lets it be moved but not flushed, and a file not written
+// through is not called converted. Either way the output stays under its
+// temporary name, whole, and the box says where and why.
+TEST_F(BatchTest, AnOutputHeldByAnotherProgramIsKeptAndNamed) {
+    const struct {
+        const char* what;
+        DWORD sharing;
+        const wchar_t* reason;
+    } cases[] = {
+        {"cannot be moved", FILE_SHARE_READ | FILE_SHARE_WRITE, L"the result could not be renamed"},
+        {"cannot be flushed", FILE_SHARE_READ | FILE_SHARE_DELETE, L"the result could not be written to the disk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+        const std::string source = Source("held.mp4", {"avi", "sleep 1500", "exit 0"});
+        StartBatch({source});
+        const std::string temp = out_ + "temp_2953.avi";
+        tk::FileHandle held;
+        ASSERT_TRUE(RunUntil(
+            [&] {
+                if (ReadBytes(temp) != avi_bytes::Whole()) return false;
+                held.Reset(::CreateFileA(temp.c_str(), GENERIC_READ, c.sharing, nullptr, OPEN_EXISTING, 0, nullptr));
+                return static_cast<bool>(held);
+            },
+            20000));
+        RunToEnd();
+        held.Reset();
+        EXPECT_EQ(boxes.WideTexts(), std::vector<std::wstring>{L"Done.\n\nNot converted:\n" + tk::Widen(source) +
+                                                               L" - " + c.reason +
+                                                               L"; it is kept in the output folder as temp_2953.avi"});
+        EXPECT_EQ(OutputFiles(), std::vector<std::string>{"temp_2953.avi"});
+        EXPECT_EQ(ReadBytes(temp), avi_bytes::Whole());
+        ::DeleteFileA(temp.c_str());
+    }
 }
 
 // Two batches of two copies of the program, one output folder: each reserves

@@ -176,9 +176,14 @@ TEST(Startup, ToolFolderGetsThisReleasesConverter) {
         e2e::RemoveTree(ToolFolder());
         ASSERT_TRUE(::CreateDirectoryA(ToolFolder().c_str(), nullptr));
         e2e::WriteFile(ToolFolder() + "nnn.exe", c.tool);
+        // A tool to be left alone is guarded: a folder where a new one would
+        // be written makes any attempt to replace it fail, and the start end
+        // with the elevation hint.
+        if (!c.replaced) ASSERT_TRUE(::CreateDirectoryA((ToolFolder() + "nnn.exe.new").c_str(), nullptr));
         StartOnce(e2e::FreshFolder("tool_folder"));
         const std::string after = e2e::ReadFile(ToolFolder() + "nnn.exe");
         EXPECT_TRUE(after == (c.replaced ? carried : c.tool)) << after.size() << " bytes";
+        ::RemoveDirectoryA((ToolFolder() + "nnn.exe.new").c_str());
     }
 }
 
@@ -188,7 +193,8 @@ TEST(Startup, ConverterThatCannotBeReplacedShowsTheElevationHint) {
     e2e::RemoveTree(ToolFolder());
     ASSERT_TRUE(::CreateDirectoryA(ToolFolder().c_str(), nullptr));
     e2e::WriteFile(ToolFolder() + "nnn.exe", "an older converter");
-    ASSERT_TRUE(::SetFileAttributesA((ToolFolder() + "nnn.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    // Nothing can be written beside it: a folder where the new one would go.
+    ASSERT_TRUE(::CreateDirectoryA((ToolFolder() + "nnn.exe.new").c_str(), nullptr));
     const std::string folder = e2e::FreshFolder("not_replaced");
     e2e::WriteFile(folder + "done.txt", "Done\r\n");
     {
@@ -198,7 +204,6 @@ TEST(Startup, ConverterThatCannotBeReplacedShowsTheElevationHint) {
         ::SendMessageA(RunningProgram::Child(hint, "Button", "OK"), BM_CLICK, 0, 0);
         EXPECT_TRUE(program.WaitForExit());
     }
-    ::SetFileAttributesA((ToolFolder() + "nnn.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(e2e::ReadFile(ToolFolder() + "nnn.exe"), "an older converter");
     e2e::RemoveTree(ToolFolder());
 }
