@@ -13,6 +13,7 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -152,7 +153,8 @@ std::string ConfirmFinalBox(HWND main, int timeoutMs = 300000) {
 // of its folders left out ("Z:\\...\\clips\\long.mp4"), so a listed path
 // is the full one or its start and end with "\\...\\" between.
 ::testing::AssertionResult ListsNotConverted(const std::string& box,
-                                             const std::vector<std::pair<std::string, std::string>>& files) {
+                                             std::vector<std::pair<std::string, std::string>> files,
+                                             bool anyOrder = false) {
     std::string expected = "Done.\n\nNot converted:";
     for (const auto& [path, reason] : files) expected += "\n" + path + " - " + reason;
     const std::string head = "Done.\n\nNot converted:\n";
@@ -162,6 +164,11 @@ std::string ConfirmFinalBox(HWND main, int timeoutMs = 300000) {
         const size_t end = std::min(box.find('\n', at), box.size());
         lines.push_back(box.substr(at, end - at));
         at = end + 1;
+    }
+    // In any order: the list's order, which the Open dialog chose.
+    if (anyOrder) {
+        std::sort(files.begin(), files.end());
+        std::sort(lines.begin(), lines.end());
     }
     bool same = lines.size() == files.size();
     for (size_t i = 0; same && i < files.size(); ++i) {
@@ -278,6 +285,40 @@ TEST(Conversion, AToolEndedFromOutsideMidFileIsNotCountedAsConverted) {
         ::TerminateProcess(tool.Get(), 0);
     }
     EXPECT_TRUE(ListsNotConverted(ConfirmFinalBox(main), {{clips + "long.mp4", "the converter stopped before the end"}}));
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit());
+}
+
+// Files from the wild in one batch with a plain clip: the plain clip
+// converts, and the final box names each other file with its true reason
+// (conversion_test.sh checks that nothing else stays in the output folder).
+TEST(Conversion, FilesFromTheWildAreNamedWithTheirReasons) {
+    const std::string clips = Environment("QUENDRIX_E2E_WILD_CLIPS");
+    const std::string out = Environment("QUENDRIX_E2E_WILD_OUT");
+    if (clips.empty() || out.empty()) GTEST_SKIP() << "run by conversion_test.sh";
+    const std::vector<std::pair<std::string, std::string>> failing = {
+        {"init segment.mp4", "the file holds no video or sound"},
+        {"timed text.mp4", "the file holds no video or sound"},
+        {"encrypted.mp4", "the file is copy-protected (encrypted)"},
+        {"encrypted sound.mp4", "the file is copy-protected (encrypted)"},
+        {"fairplay.mp4", "the file is copy-protected (encrypted)"},
+        {"cut short.mp4", "the video is damaged or incomplete"},
+        {"wma sound.mp4", "the sound format is not supported (wmav2)"},
+    };
+    std::vector<std::string> names = {"plain.mp4"};
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const auto& [name, reason] : failing) {
+        names.push_back(name);
+        expected.push_back({clips + name, reason});
+    }
+    RunningProgram program(ReturningUsersFolder("wild", out));
+    HWND main = StartedMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    AddByOpenDialog(main, clips, names);
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartBatch(program, main), nullptr);
+    EXPECT_TRUE(ListsNotConverted(ConfirmFinalBox(main), expected, true));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit());
 }

@@ -37,6 +37,20 @@ if [ "$dpi" = 96 ]; then
     make_clip "$short_seconds" "$work/long clips/short.mp4"
 fi
 
+# Files from the wild beside a plain clip: only the clip converts, each of
+# the others is named with its reason.
+wild=(init\ segment timed\ text encrypted encrypted\ sound fairplay cut\ short)
+if [ "$dpi" = 96 ]; then
+    mkdir -p "$work/wild clips" "$work/wild out"
+    make_clip "$short_seconds" "$work/wild clips/plain.mp4"
+    for kind in "${wild[@]}"; do make_wild_file "$kind" "$work/wild clips/$kind.mp4"; done
+    # Sound the converter cannot decode: Windows Media Audio in Matroska.
+    ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi -i "testsrc=duration=2:size=320x240:rate=25" \
+        -f lavfi -i "sine=duration=2" -c:v libx264 -pix_fmt yuv420p -c:a wmav2 -f matroska "$work/wild clips/wma sound.mp4"
+    export QUENDRIX_E2E_WILD_CLIPS="$(winpath "$work/wild clips/")"
+    export QUENDRIX_E2E_WILD_OUT="$(winpath "$work/wild out/")"
+fi
+
 export QUENDRIX_E2E_CLIPS="$(winpath "$work/clips/")"
 export QUENDRIX_E2E_OUT="$(winpath "$work/out folder [1]/")"
 export QUENDRIX_E2E_KEYS_OUT="$(winpath "$work/keyboard out/")"
@@ -82,6 +96,9 @@ check "kill out" "files" "short.AVI" "$(ls "$work/kill out")"
 # The program ended mid-file: no output of a finished look appears later.
 sleep 2
 check "orphan out" "AVI files" "0" "$(find "$work/orphan out" -type f -iname '*.AVI' ! -iname '*temp_2953.avi' | wc -l)"
+# The files from the wild left nothing behind; the plain clip converted.
+check "wild out" "files" "plain.AVI" "$(ls "$work/wild out")"
+check_avi "$work/wild out/plain.AVI" "$short_seconds"
 for folder in "out folder [1]" "keyboard out" "shared out" "kill out"; do
     check "$folder" "files under a temporary name" "0" "$(find "$work/$folder" -iname '*temp_2953.avi' | wc -l)"
 done
