@@ -5,11 +5,4 @@
 #   tools/bench_region.sh [build folder] [repetitions]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$here/build}" && pwd)
-reps=${2:-200}
-cmake --build "$build" --target RegionBench >/dev/null
-# Wine's own processes end before the display does.
-exec bash "$here/tools/with-display.sh" bash -c '
-    "$1/wine-run.sh" "$1/tests/imagebutton/RegionBench.exe" "$2"; rc=$?
-    WINEPREFIX="$1/wineprefix" wineserver -w
-    exit $rc' _ "$build" "$reps"
+exec bash "$here/tools/wine-program.sh" "${1:-$here/build}" RegionBench tests/imagebutton/RegionBench.exe "${2:-200}"
