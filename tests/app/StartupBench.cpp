@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     const std::string tool = windows + "\\quendrix_yt_1\\nnn.exe";
     ::CreateDirectoryA(windows.c_str(), nullptr);
     const double before = WorkingSetMb();
+    double afterInstall = 0;
     std::vector<double> install, check, replace;
     std::string otherBuild;
     bool ok = true;
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
         check.push_back(TimedInstall(windows, ready));
         ok = ok && ready;
         if (otherBuild.empty()) {
+            afterInstall = WorkingSetMb();  // before this benchmark holds a converter of its own
             otherBuild = testing_support::ReadBytes(tool);
             otherBuild[otherBuild.size() / 2] ^= 1;
         }
@@ -76,15 +78,15 @@ int main(int argc, char** argv) {
         replace.push_back(TimedInstall(windows, ready));
         ok = ok && ready;
     }
-    const double after = WorkingSetMb();
     const auto size = tk::LookUpSize(tool).value_or(0);
     std::printf("converter: %.2f MB; %d rounds\n", static_cast<double>(size) / (1024 * 1024), rounds);
     std::printf("| start-up step | median | goal |\n|---|---|---|\n");
     std::printf("| first start: install into an empty folder | %.1f ms | <= 150 ms |\n", Median(install));
     std::printf("| later start: this release's converter checked | %.1f ms | <= 20 ms |\n", Median(check));
     std::printf("| another build of the same size replaced | %.1f ms | |\n", Median(replace));
-    std::printf("working set: %.1f MB before, %.1f MB after %d installs (the converter is %.1f MB)\n", before, after,
-                2 * rounds, static_cast<double>(size) / (1024 * 1024));
+    std::printf("working set: %.1f MB before the first start's install, %.1f MB after it and a check "
+                "(the converter is %.1f MB)\n",
+                before, afterInstall, static_cast<double>(size) / (1024 * 1024));
     if (!ok) std::printf("FAILED: a start-up step did not find the tool in place\n");
     return ok ? 0 : 1;
 }
