@@ -63,6 +63,16 @@ TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
         {"the source went away", "C:\\v\\clip.mp4: No such file or directory\r\n", 1, FailureKind::SourceMissing, ""},
         {"the older tool's word for data it does not know", "C:\\v\\clip.mp4: Unknown format\r\n", 1,
          FailureKind::NotVideo, ""},
+        {"data it does not know", "[in#0 @ 0x5581] Error opening input: Invalid data found when processing input\r\n",
+         1, FailureKind::NotVideo, ""},
+        {"an MP4 without its index",
+         "[mov,mp4,m4a,3gp,3g2,mj2 @ 0x5581] moov atom not found\r\n"
+         "[in#0 @ 0x5581] Error opening input: Invalid data found when processing input\r\n",
+         1, FailureKind::Damaged, ""},
+        {"a file that only looks like an MP4",
+         "[mov,mp4,m4a,3gp,3g2,mj2 @ 0x5581] Format mov,mp4,m4a,3gp,3g2,mj2 detected only with low score of 1, "
+         "misdetection possible!\r\n[mov,mp4,m4a,3gp,3g2,mj2 @ 0x5581] moov atom not found\r\n",
+         1, FailureKind::NotVideo, ""},
         {"ended from outside while it converted", kOpened + kStatus, 1, FailureKind::Stopped, ""},
         {"ended from outside, reported as success", kOpened + kStatus + "[h264 @ 00d38ec0] Invalid NAL unit size\r\n",
          0, FailureKind::Stopped, ""},
@@ -143,6 +153,14 @@ TEST(FailureReasonsTest, ToolOutputsGiveTheirReasons) {
          kOpened + "[out#0/avi @ 0x5581] Output file is empty, nothing was encoded(check -ss / -t / -frames "
                    "parameters if used)\r\n" + kSummary,
          0, FailureKind::NoMedia, ""},
+        {"7.1: a stream that got no sample at all",
+         kOpened + "Cannot determine format of input 0:0 after EOF\r\n"
+                   "[out#0/avi @ 0x5581] Nothing was written into output file, because at least one of its streams "
+                   "received no packets.\r\nConversion failed!\r\n",
+         1, FailureKind::NoMedia, ""},
+        {"7.1: a source cut short, converted in part and reported as success",
+         kOpened + "[mov,mp4,m4a,3gp,3g2,mj2 @ 0x5581] stream 1, offset 0x735f: partial file\r\n" + kSummary, 0,
+         FailureKind::Damaged, ""},
         {"a stream whose format shows only at its end, which never came",
          kOpened + "[vf#0:0 @ 0x5581] Cannot determine format of input 0:0 after EOF\r\n"
                    "[vf#0:0 @ 0x5581] Error marking filters as finished\r\n"
