@@ -30,7 +30,8 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 // GetSystemMetrics for a window at that DPI.
 int SystemMetricForDpi(int index, int dpi);
 
-// WM_DPICHANGED, for headers that lack it.
+// WM_DPICHANGED and WM_GETDPISCALEDSIZE, for headers that lack them.
 constexpr UINT kDpiChangedMessage = 0x02E0;
+constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;
 
 }  // namespace tk

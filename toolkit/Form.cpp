@@ -36,6 +36,18 @@ POINT CentredOnScreen(int width, int height) {
     return {(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2};
 }
 
+// The outer size of a window of those styles whose client area is that large,
+// its frame as the system draws it at that DPI.
+SIZE FramedSize(SIZE client, DWORD style, DWORD exStyle, int dpi) {
+    RECT r{0, 0, client.cx, client.cy};
+    AdjustWindowRectForDpi(r, style, exStyle, dpi);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The start of a span of that length placed at `at` and kept between `low`
+// and `high`; a span longer than the room starts at `low`.
+int KeptBetween(int at, int length, int low, int high) { return std::max(low, std::min(at, high - length)); }
+
 }  // namespace
 
 Form::Form(std::string layoutFile) : layoutFile_(std::move(layoutFile)) {}
@@ -87,6 +99,8 @@ void Form::Load(const LayoutNode& node) {
     clientWidth_ = LayoutInt(node, "clientWidth", 320);
     clientHeight_ = LayoutInt(node, "clientHeight", 240);
     centred_ = LayoutText(node, "position", "desktopCenter") == "desktopCenter";
+    designLeft_ = LayoutInt(node, "left", 0);
+    designTop_ = LayoutInt(node, "top", 0);
     font_ = LayoutFont(node, FontSpec{});
     colour_ = LayoutColour(node, "color", colour_);
     brush_.Reset(::CreateSolidBrush(colour_));
@@ -128,17 +142,15 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
     if (alphaBlendValue_ >= 0) exStyle |= WS_EX_LAYERED;
     exStyle |= ExtraExStyle();
 
-    // Laid out for the primary monitor first, where a centred window starts;
-    // once the window exists, for the monitor it is really on.
+    // Laid out for the primary monitor first, where the window starts; once
+    // the window exists, for the monitor it is really on.
     dpi_ = SystemDpi();
-    RECT r{0, 0, ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_)};
-    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    POINT at{CW_USEDEFAULT, CW_USEDEFAULT};
-    if (centred_) at = CentredOnScreen(width, height);
+    const SIZE outer = FramedSize(LayoutClientSize(dpi_), style, exStyle, dpi_);
+    const POINT at = centred_ ? CentredOnScreen(outer.cx, outer.cy)
+                              : PlacedOnMonitor(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), outer);
     const std::string caption = LayoutText(layout, "caption");
-    hwnd_ = ::CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.x, at.y, width, height, owner, nullptr,
-                              ::GetModuleHandleA(nullptr), nullptr);
+    hwnd_ = ::CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, at.x, at.y, outer.cx, outer.cy, owner,
+                              nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) throw Error(Format("Cannot create the window of %s", name_.c_str()));
     ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
@@ -148,21 +160,46 @@ void Form::CreateWindowFromLayout(const LayoutNode& layout) {
         throw Error(Format("Cannot make the window of %s partly transparent", name_.c_str()));
     if (const int actual = WindowDpi(hwnd_); actual != dpi_) {
         dpi_ = actual;
-        const SIZE outer = OuterSize(ScaleToDpi(clientWidth_, dpi_), ScaleToDpi(clientHeight_, dpi_));
-        const POINT to = centred_ ? CentredOnScreen(outer.cx, outer.cy) : POINT{at.x, at.y};
-        ::SetWindowPos(hwnd_, nullptr, to.x, to.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE scaled = LayoutWindowSize(dpi_);
+        const POINT to = centred_ ? CentredOnScreen(scaled.cx, scaled.cy)
+                                  : PlacedOnMonitor(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), scaled);
+        ::SetWindowPos(hwnd_, nullptr, to.x, to.y, scaled.cx, scaled.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     iconName_ = LayoutText(layout, "icon");
     LoadIcons();
 }
 
-SIZE Form::OuterSize(int clientWidth, int clientHeight) const {
+SIZE Form::LayoutClientSize(int dpi) const {
+    return SIZE{ScaleToDpi(clientWidth_, dpi), ScaleToDpi(clientHeight_, dpi)};
+}
+
+SIZE Form::OuterSize(SIZE client, int dpi) const {
     const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
-    RECT r{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectForDpi(r, style, exStyle, dpi_);
-    return SIZE{r.right - r.left, r.bottom - r.top};
+    return FramedSize(client, style, exStyle, dpi);
+}
+
+SIZE Form::LayoutWindowSize(int dpi) const { return OuterSize(LayoutClientSize(dpi), dpi); }
+
+SIZE Form::ControlsExtent() const {
+    SIZE extent{0, 0};
+    for (Control* c : controls_) {
+        if (!c->Visible()) continue;
+        extent.cx = std::max(extent.cx, static_cast<LONG>(c->Left() + c->Width()));
+        extent.cy = std::max(extent.cy, static_cast<LONG>(c->Top() + c->Height()));
+    }
+    return extent;
+}
+
+POINT Form::PlacedOnMonitor(HMONITOR monitor, SIZE outer) const {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!monitor || !::GetMonitorInfoA(monitor, &info))
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    const RECT& work = info.rcWork;
+    return POINT{KeptBetween(work.left + ScaleToDpi(designLeft_, dpi_), outer.cx, work.left, work.right),
+                 KeptBetween(work.top + ScaleToDpi(designTop_, dpi_), outer.cy, work.top, work.bottom)};
 }
 
 void Form::LoadIcons() {
@@ -214,18 +251,10 @@ void Form::CreateComponents(const LayoutNode& layout) {
 }
 
 void Form::FitToControls() {
-    int width = 0, height = 0;
-    for (Control* c : controls_) {
-        if (!c->Visible()) continue;
-        width = std::max(width, c->Left() + c->Width());
-        height = std::max(height, c->Top() + c->Height());
-    }
-    const SIZE outer = OuterSize(width, height);
-    const int outerWidth = outer.cx, outerHeight = outer.cy;
-    RECT now;
-    ::GetWindowRect(hwnd_, &now);
-    const POINT at = centred_ ? CentredOnScreen(outerWidth, outerHeight) : POINT{now.left, now.top};
-    ::SetWindowPos(hwnd_, nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE outer = OuterSize(ControlsExtent(), dpi_);
+    const POINT at = centred_ ? CentredOnScreen(outer.cx, outer.cy)
+                              : PlacedOnMonitor(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), outer);
+    ::SetWindowPos(hwnd_, nullptr, at.x, at.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Component* Form::FindComponent(const std::string& name) const {
@@ -440,6 +469,17 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
+    case kGetDpiScaledSizeMessage:
+        // Asked before a move to a monitor of another DPI: the layout's own
+        // size there, which WM_DPICHANGED then suggests. Unanswered, the
+        // system scales the present size in proportion, a pixel off the
+        // layout's rounding now and then. A form that sizes itself to its
+        // controls knows its size only once they are laid out there.
+        if (auto* size = reinterpret_cast<SIZE*>(lParam); size && !autoSize_ && static_cast<int>(wParam) > 0) {
+            *size = LayoutWindowSize(static_cast<int>(wParam));
+            return TRUE;
+        }
+        return FALSE;
     case kDpiChangedMessage:
         ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;

@@ -60,8 +60,9 @@ public:
     // layout's 96-DPI coordinates, its fonts and its pictures are scaled to it.
     int Dpi() const { return dpi_; }
     // Lays the form out again for another DPI: fonts, places, pictures and
-    // regions. The window takes `suggested` (screen coordinates) when given,
-    // as WM_DPICHANGED asks; otherwise it keeps its top-left corner.
+    // regions. The window takes the layout's size at that DPI, its top-left
+    // corner at that of `suggested` (screen coordinates) when given, as
+    // WM_DPICHANGED asks; otherwise it keeps its top-left corner.
     void ChangeDpi(int dpi, const RECT* suggested = nullptr);
 
     const std::vector<Control*>& Controls() const { return controls_; }
@@ -166,8 +167,20 @@ private:
     void CreateComponents(const LayoutNode& layout);
     // "autoSize": the client area takes the extent of the visible controls.
     void FitToControls();
-    // The outer size of the window whose client area is that large.
-    SIZE OuterSize(int clientWidth, int clientHeight) const;
+    SIZE ControlsExtent() const;
+    // The layout's client size at that DPI, its 96-DPI size scaled by the one
+    // rounding rule (toolkit/Dpi.h).
+    SIZE LayoutClientSize(int dpi) const;
+    // The outer size of the window whose client area is that large at that
+    // DPI, its frame counted at that DPI.
+    SIZE OuterSize(SIZE client, int dpi) const;
+    // The window's size as the layout gives it at that DPI: on creation, on
+    // WM_GETDPISCALEDSIZE and on WM_DPICHANGED alike.
+    SIZE LayoutWindowSize(int dpi) const;
+    // Where a form that is not centred goes: the monitor's work area's
+    // top-left corner plus the layout's "left" and "top" at the form's DPI,
+    // kept inside the work area.
+    POINT PlacedOnMonitor(HMONITOR monitor, SIZE outer) const;
     void LoadIcons();
     void Paint();
     GraphicControl* GraphicControlAt(POINT p) const;
@@ -195,6 +208,7 @@ private:
     Icon icon_, smallIcon_;
     std::string border_ = "sizeable";
     bool centred_ = true;
+    int designLeft_ = 0, designTop_ = 0;  // the layout's "left" and "top", at 96 DPI
     bool autoSize_ = false;
     int alphaBlendValue_ = -1;
     int clientWidth_ = 0, clientHeight_ = 0;  // the layout's, at 96 DPI

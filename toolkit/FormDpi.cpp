@@ -1,8 +1,6 @@
 // A form laid out again when its window moves to a monitor of another DPI.
 #include "toolkit/Form.h"
 
-#include <algorithm>
-
 #include "toolkit/Dpi.h"
 
 namespace tk {
@@ -15,27 +13,14 @@ void Form::ChangeDpi(int dpi, const RECT* suggested) {
     dpi_ = dpi;
     for (Control* c : controls_) c->DpiChanged();
 
-    int width = ScaleToDpi(clientWidth_, dpi_), height = ScaleToDpi(clientHeight_, dpi_);
-    if (autoSize_) {
-        width = height = 0;
-        for (Control* c : controls_) {
-            if (!c->Visible()) continue;
-            width = std::max(width, c->Left() + c->Width());
-            height = std::max(height, c->Top() + c->Height());
-        }
-    }
-    const SIZE outer = OuterSize(width, height);
-    RECT to = WindowRect();
-    if (suggested) {
-        to = *suggested;
-        // A form that sizes itself to its controls keeps the size it needs.
-        if (autoSize_) to = RECT{to.left, to.top, to.left + outer.cx, to.top + outer.cy};
-    } else {
-        to.right = to.left + outer.cx;
-        to.bottom = to.top + outer.cy;
-    }
-    ::SetWindowPos(hwnd_, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    // The size is the layout's own at the new DPI, as WM_GETDPISCALEDSIZE
+    // answers (a form that sizes itself: its controls' extent, now they are
+    // laid out); the system's suggestion gives the place on the new monitor.
+    // Its size is taken from us where the system asks first; elsewhere it is
+    // the old one scaled in proportion, a pixel off now and then.
+    const SIZE outer = autoSize_ ? OuterSize(ControlsExtent(), dpi_) : LayoutWindowSize(dpi_);
+    const RECT place = suggested ? *suggested : WindowRect();
+    ::SetWindowPos(hwnd_, nullptr, place.left, place.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     LoadIcons();
     DpiChanged();
     ::InvalidateRect(hwnd_, nullptr, FALSE);

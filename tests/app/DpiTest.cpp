@@ -14,6 +14,7 @@
 
 #include "ProgramWindows.h"
 #include "conversion/BatchNames.h"
+#include "dialogs/Unit3.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dpi.h"
@@ -136,6 +137,7 @@ TEST(DpiRule, EdgesRoundHalvesAwayFromZero) {
         {577, 96, 577}, {577, 144, 866}, {367, 144, 551}, {387, 144, 581}, {136, 144, 204},
         {577, 192, 1154}, {17, 144, 26},  {533, 144, 800}, {550, 144, 825}, {11, 120, 14},
         {-11, 144, -17},  {-11, 192, -22}, {0, 144, 0},     {1, 144, 2},     {1, 120, 1},
+        {577, 120, 721},  {367, 120, 459}, {387, 168, 677}, {136, 168, 238},
     };
     for (const ScaleCase& c : cases)
         EXPECT_EQ(tk::ScaleToDpi(c.value, c.dpi), c.scaled) << c.value << " at " << c.dpi;
@@ -363,6 +365,159 @@ TEST_F(DpiTest, TheBorderlessWindowStillDragsAfterADpiChange) {
     const RECT after = Form1->WindowRect();
     EXPECT_EQ(after.left - before.left, 30);
     EXPECT_EQ(after.top - before.top, 20);
+}
+
+// --- a real move: the size asked for first, then the move ----------------------------
+
+// What the system proposes in WM_GETDPISCALEDSIZE, and suggests in
+// WM_DPICHANGED where nobody answered (or where it never asks): the window's
+// present size scaled in proportion to the two DPIs.
+SIZE InProportion(const RECT& window, int from, int to) {
+    return SIZE{::MulDiv(window.right - window.left, to, from), ::MulDiv(window.bottom - window.top, to, from)};
+}
+
+SIZE SizeOf(const RECT& r) { return SIZE{r.right - r.left, r.bottom - r.top}; }
+
+// WM_DPICHANGED as the system sends it: both DPIs the same, a rectangle on
+// the new monitor.
+void SendDpiChanged(tk::Form& form, int dpi, const RECT& suggested) {
+    ::SendMessageA(form.Handle(), tk::kDpiChangedMessage, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
+struct Move {
+    const char* what;
+    tk::Form* (*form)();
+    int from, to;       // to 0: the prefix's own DPI
+    SIZE client;        // the layout's client area at `to` ({0, 0}: the one the window was made with here)
+    SIZE proportional;  // the window at `from` scaled in proportion to `to` ({0, 0}: not looked at)
+};
+
+// Pairs where the layout's rounding and the proportional size part by a
+// pixel: 577 x 367 is 721 x 459 at 120 DPI, which scales to 865 x 551 and
+// not the layout's 866; 387 is 581 at 144 DPI, which scales to 678 and not
+// 677. The dialog has a frame, which the answer counts at the new DPI; it
+// goes back to the prefix's own, the one DPI Wine draws frames for.
+const Move kMoves[] = {
+    {"main window", [] { return static_cast<tk::Form*>(Form1); }, 120, 144, {866, 551}, {865, 551}},
+    {"progress window", [] { return static_cast<tk::Form*>(Form2); }, 144, 168, {677, 238}, {678, 238}},
+    {"installation dialog", [] { return static_cast<tk::Form*>(Form3); }, 120, 0, {0, 0}, {0, 0}},
+};
+
+TEST_F(DpiTest, AMovedWindowTakesTheLayoutsSizeAtTheNewScale) {
+    // Where the system asks first, it suggests the size it was answered;
+    // where it never asks, the proportional one.
+    const struct {
+        const char* what;
+        bool answered;
+    } suggestions[] = {{"suggesting the answered size", true}, {"suggesting the size in proportion", false}};
+    for (const Move& move : kMoves) {
+        tk::Form& form = *move.form();
+        const SIZE made = ClientSize(form);
+        const int to = move.to ? move.to : Here().dpi;
+        const SIZE client = move.client.cx ? move.client : made;
+        for (const auto& suggestion : suggestions) {
+            SCOPED_TRACE(std::string(move.what) + " from " + std::to_string(move.from) + " to " + std::to_string(to) +
+                         ", " + suggestion.what);
+            // First to `from`, from wherever the window is.
+            const RECT start = form.WindowRect();
+            const SIZE there = InProportion(start, form.Dpi(), move.from);
+            SendDpiChanged(form, move.from, RECT{start.left, start.top, start.left + there.cx, start.top + there.cy});
+            ASSERT_EQ(form.Dpi(), move.from);
+            const RECT before = form.WindowRect();
+            const SIZE proportional = InProportion(before, move.from, to);
+            if (move.proportional.cx) {
+                EXPECT_EQ(proportional.cx, move.proportional.cx);
+                EXPECT_EQ(proportional.cy, move.proportional.cy);
+            }
+
+            SIZE asked = proportional;
+            const LRESULT answered =
+                ::SendMessageA(form.Handle(), tk::kGetDpiScaledSizeMessage, to, reinterpret_cast<LPARAM>(&asked));
+            EXPECT_TRUE(answered);
+            const SIZE taken = suggestion.answered ? asked : proportional;
+            const RECT suggested{before.left + 17, before.top + 11, before.left + 17 + taken.cx,
+                                 before.top + 11 + taken.cy};
+            SendDpiChanged(form, to, suggested);
+            FlushEvents(20);
+
+            EXPECT_EQ(form.Dpi(), to);
+            const RECT after = form.WindowRect();
+            EXPECT_EQ(after.left, suggested.left);
+            EXPECT_EQ(after.top, suggested.top);
+            // The answer was the size the window takes, and that size holds
+            // the layout's client area.
+            EXPECT_EQ(SizeOf(after).cx, asked.cx);
+            EXPECT_EQ(SizeOf(after).cy, asked.cy);
+            EXPECT_EQ(ClientSize(form).cx, client.cx);
+            EXPECT_EQ(ClientSize(form).cy, client.cy);
+        }
+    }
+    EXPECT_TRUE(errors_.Errors().empty());
+}
+
+// --- a form that is not centred ------------------------------------------------------
+
+// The test layout's small dialog (tplacedform.json), at the case's place.
+class PlacedForm : public tk::Form {
+public:
+    explicit PlacedForm(POINT design) : Form("tplacedform.json"), design_(design) {}
+    void Load(const tk::LayoutNode& node) override {
+        tk::LayoutNode placed = node;
+        placed["left"] = design_.x;
+        placed["top"] = design_.y;
+        Form::Load(placed);
+    }
+
+private:
+    POINT design_;
+};
+
+TEST_F(DpiTest, AFormThatIsNotCentredOpensInsideItsMonitorsWorkArea) {
+    enum Where { kAtItsPlace, kAgainstTheFarEdges, kAgainstTheNearEdges };
+    const struct {
+        const char* what;
+        POINT design;
+        Where where;
+    } cases[] = {
+        {"a place inside the work area", {40, 30}, kAtItsPlace},
+        {"a place past its right and bottom edges", {5000, 4000}, kAgainstTheFarEdges},
+        {"a place before its left and top edges", {-300, -200}, kAgainstTheNearEdges},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlacedForm form(c.design);
+        form.Create();
+        form.Show();
+        FlushEvents(20);
+        EXPECT_EQ(form.Dpi(), Here().dpi);
+        EXPECT_EQ(ClientSize(form).cx, tk::ScaleToDpi(240, Here().dpi));
+        EXPECT_EQ(ClientSize(form).cy, tk::ScaleToDpi(120, Here().dpi));
+
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTONULL), &monitor));
+        const RECT& work = monitor.rcWork;
+        const RECT r = form.WindowRect();
+        EXPECT_GE(r.left, work.left);
+        EXPECT_GE(r.top, work.top);
+        EXPECT_LE(r.right, work.right);
+        EXPECT_LE(r.bottom, work.bottom);
+        switch (c.where) {
+        case kAtItsPlace:
+            EXPECT_EQ(r.left, work.left + tk::ScaleToDpi(c.design.x, Here().dpi));
+            EXPECT_EQ(r.top, work.top + tk::ScaleToDpi(c.design.y, Here().dpi));
+            break;
+        case kAgainstTheFarEdges:
+            EXPECT_EQ(r.right, work.right);
+            EXPECT_EQ(r.bottom, work.bottom);
+            break;
+        case kAgainstTheNearEdges:
+            EXPECT_EQ(r.left, work.left);
+            EXPECT_EQ(r.top, work.top);
+            break;
+        }
+    }
+    EXPECT_TRUE(errors_.Errors().empty());
 }
 
 }  // namespace
