@@ -76,8 +76,8 @@ for set in "5 x 30 s;30;5" "3 x 5 min;300;3"; do
     echo "$name: older $o1 s, $o2 s; shipped $n1 s, $n2 s"
     rows+=$(awk -v n="$name" -v a="$o1" -v b="$o2" -v c="$n1" -v d="$n2" 'BEGIN {
         old = (a + b) / 2; new = (c + d) / 2; r = new / old
-        printf "| %s, bare, total | %.2f s | %.2f s | %.3f %s |\n", n, old, new, r,
-            r <= 0.9 ? "met" : "**missed** by " sprintf("%.1f", (r - 0.9) * 100) " points" }')$'\n'
+        verdict = n != "3 x 5 min" ? "" : r <= 0.9 ? "met" : "**missed** by " sprintf("%.1f", (r - 0.9) * 100) " points"
+        printf "| %s, bare, total | %.2f s | %.2f s | %.3f %s |\n", n, old, new, r, verdict }')$'\n'
 done
 mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.2f MB", b / 1048576 }'; }
 echo
