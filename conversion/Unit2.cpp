@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "conversion/AviFile.h"
 #include "conversion/BatchNames.h"
-#include "conversion/Mp4Protection.h"
 #include "skin/DragMove.h"
 #include "skin/ImageButton3.h"
 #include "toolkit/Application.h"
@@ -39,12 +37,6 @@ constexpr DWORD kToolEndPause = 500;   // ms between looks at whether the tool h
 constexpr DWORD kShutdownWait = 1000;  // ms the progress window gives the worker to end
 // Posted by the worker's end of a job: run the batch step now.
 constexpr UINT kRunBatchStep = WM_APP + 20;
-// How many "[k]" names a finished file tries when its names keep being taken.
-constexpr int kMoveAttempts = 100;
-// How often, and how many ms apart, a finished file is flushed before it is
-// given up as held by another program.
-constexpr int kFlushAttempts = 3;
-constexpr DWORD kFlushPause = 100;
 
 DragState ProgressDrag;
 
@@ -61,29 +53,6 @@ void EndProgram(const std::string& message) {
     }
     tk::ShowMessage(message);
     ::ExitProcess(1);
-}
-
-SizeLookup& SizeLookupOverride() {
-    static SizeLookup lookup;
-    return lookup;
-}
-
-ReserveName& ReserveNameOverride() {
-    static ReserveName reserve;
-    return reserve;
-}
-
-Reservation ReserveByCreating(const std::string& path) {
-    if (ReserveNameOverride()) return ReserveNameOverride()(path);
-    switch (tk::CreateNewFile(path)) {
-    case tk::NewFile::Made: return Reservation::Reserved;
-    case tk::NewFile::NameTaken: return Reservation::Taken;
-    default: return Reservation::Failed;
-    }
-}
-
-std::optional<long long> SourceSize(const std::string& path) {
-    return SizeLookupOverride() ? SizeLookupOverride()(path) : tk::LookUpSize(path);
 }
 
 }  // namespace
@@ -105,10 +74,6 @@ size_t MessageLineBudget() {
 }
 
 void SetFatalEndForTesting(FatalEnd end) { FatalEndOverride() = std::move(end); }
-
-void SetSizeLookupForTesting(SizeLookup lookup) { SizeLookupOverride() = std::move(lookup); }
-
-void SetReserveNameForTesting(ReserveName reserve) { ReserveNameOverride() = std::move(reserve); }
 
 int PercentOf(int positionSeconds, int durationSeconds) {
     if (durationSeconds <= 0) return 0;
@@ -145,6 +110,11 @@ void TForm2::FormCreate(tk::Component*) {
     Converter = std::make_shared<Tmpegconverter>();
     SourceFiles.clear();
     Worker = new TMyThread(Converter);
+    // Where the file in work goes, as the worker has found it on the disk.
+    Worker->OnFileReserved = [](const PreparedFile& file) {
+        TargetFile = file.target;
+        TempFile = file.temp;
+    };
     // The worker's end of a job hands over the next file at once; a step
     // posted, not run inside the worker's synchronous call, so the worker
     // never waits for the final box.
@@ -164,11 +134,13 @@ void TForm2::FormClose(tk::Component*, tk::CloseAction& action) {
 
 void TForm2::FormDestroy(tk::Component*) {
     if (Worker) {
+        Worker->OnFileReserved = nullptr;
         Worker->OnJobDone = nullptr;
         Worker->Terminate();
         // An idle worker ends at once. One still inside a job goes on until
         // its tool has ended and then frees itself, with its own hold on the
-        // runner.
+        // runner; it leaves the file in work as the tool left it, and the
+        // steps it would report in are no longer taken.
         if (Worker->WaitFor(kShutdownWait))
             delete Worker;
         else
@@ -219,10 +191,10 @@ void TForm2::Timer1Timer(tk::Component*) {
     } catch (...) {
         tk::Application::Get().HandleException();
         // The batch goes on. A file that could not be handed over counts as
-        // not converted, and the next tick takes the next file.
+        // not converted, and the next tick takes the next file. (Nothing of
+        // it is on the disk: only the worker reserves a temporary file.)
         if (Worker && Worker->Idle && !Worker->JobRequested && !CurrentSource.empty()) {
             NoteNotConverted(CurrentSourceName, {FailureKind::NotHandedOver, {}});
-            if (!TempFile.empty()) ::DeleteFileA(TempFile.c_str());  // reserved by us, never written
             CurrentSource.clear();
             CurrentSourceName.clear();
             TempFile.clear();
@@ -235,142 +207,55 @@ void TForm2::Timer1Timer(tk::Component*) {
 
 void TForm2::BatchStep() {
     if (!Worker->Idle) {
-        // A file converts: show its progress.
+        // A file is in work (its checks, its tool or its finishing): show
+        // its progress.
         Worker->SyncProgress();
         const int percent = Worker->Percent;
         ShowFilePercent(percent);
         ShowTotalPercent(TotalPercent(percent, CurrentIndex, SourceCount));
         return;
     }
-    // Handed over, not yet taken: nothing is finished.
+    // Handed over, not yet taken: nothing is done.
     if (Worker->JobRequested) return;
 
     if (CurrentIndex == 0) NotConverted.clear();
-    FinishFile();
-    // The next file that can be handed over; a file whose temporary file
-    // cannot be made is noted and passed over at once.
-    for (;;) {
-        ++CurrentIndex;
-        if (CurrentIndex > SourceCount) {
-            FinishBatch();
-            return;
-        }
-        Timer1->SetEnabled(false);
-        if (CurrentIndex != 1) ShowFilePercent(100);  // the previous file is complete
-        const size_t index = static_cast<size_t>(CurrentIndex - 1);
-        if (StartFile(SourceFiles.at(index), OutputFolder, index < SourceNames.size() ? SourceNames[index] : L""))
-            return;
+    NoteOutcome();
+    ++CurrentIndex;
+    if (CurrentIndex > SourceCount) {
+        FinishBatch();
+        return;
     }
+    Timer1->SetEnabled(false);
+    if (CurrentIndex != 1) ShowFilePercent(100);  // the previous file is complete
+    const size_t index = static_cast<size_t>(CurrentIndex - 1);
+    StartFile(SourceFiles.at(index), OutputFolder, index < SourceNames.size() ? SourceNames[index] : L"");
 }
 
 void TForm2::NoteNotConverted(const std::wstring& source, const Failure& why) {
     NotConverted.push_back({source, ReasonText(why)});
 }
 
-bool TForm2::StartFile(const std::string& source, const std::string& folder, const std::wstring& realName) {
+void TForm2::StartFile(const std::string& source, const std::string& folder, const std::wstring& realName) {
     CurrentSource = source;
     CurrentSourceName = realName.empty() ? tk::Widen(source) : realName;
+    TargetFile.clear();
+    TempFile.clear();
     Label1->SetCaption(OperationText(CurrentSourceName));
     Timer1->SetEnabled(true);
-    // A file that cannot be handed over is noted, and nothing of it stays.
-    const auto passOver = [this](const Failure& why) {
-        NoteNotConverted(CurrentSourceName, why);
-        CurrentSource.clear();
-        CurrentSourceName.clear();
-        TargetFile.clear();
-        return false;
-    };
-    // A source gone or emptied since it was listed is not worth a run.
-    if (!tk::FileExists(source)) return passOver({FailureKind::SourceMissing, {}});
-    // Only a size known to be 0 is empty; a size that cannot be looked up
-    // leaves it to the tool.
-    const std::optional<long long> size = SourceSize(source);
-    if (size && *size == 0) return passOver({FailureKind::SourceEmpty, {}});
-    // Encrypted pictures or sound would come out scrambled, or not at all:
-    // the tool is not run for them. A source the check cannot follow goes
-    // to the tool, which tells what it is.
-    if (Mp4ProtectionOfFile(tk::Widen(source)) == Mp4Protection::Protected)
-        return passOver({FailureKind::CopyProtected, {}});
-    TargetFile = MakeOutputName(CurrentSourceName, folder);
-    TempFile = ReserveTempName(folder, TargetFile, ReserveByCreating);
-    // No temporary file: the output folder is gone or takes no file. A
-    // folder that takes a file of another name is writable: this file alone
-    // could not be handed over.
-    if (TempFile.empty()) {
-        if (!tk::DirectoryExists(folder)) return passOver({FailureKind::OutputFolderMissing, {}});
-        return passOver({tk::FolderTakesNewFile(folder) ? FailureKind::NotHandedOver
-                                                        : FailureKind::OutputFolderNotWritable,
-                         {}});
-    }
-    Worker->SourcePath = source;
-    Worker->TempPath = TempFile;
-    Worker->JobRequested = true;
-    Worker->JobHandedOver();
-    return true;
+    Worker->HandOver({source, CurrentSourceName, folder});
 }
 
-std::wstring TForm2::MakeOutputName(const std::wstring& source, const std::string& folder) {
-    return FreeNameIn(tk::Widen(folder), OutputBaseName(source), [](const std::wstring& path) {
-        return tk::PathExists(path);
-    });
-}
-
-// The file whose tool has ended gets its final name when the tool left a
-// whole AVI; otherwise the file is noted with what the tool printed, and
-// what its tool left under the temporary name goes. The temporary file was
-// reserved by this batch for this file, so whatever is there is the tool's.
-void TForm2::FinishFile() {
-    if (TempFile.empty()) return;  // no file in work yet
-    const std::wstring source = CurrentSourceName, temp = tk::Widen(TempFile);
-    const std::string tempPath = TempFile;
+// The file the worker has reported done: noted in the final box when it
+// was not converted. The worker has already given it its name, or removed
+// it, or kept it under its temporary name.
+void TForm2::NoteOutcome() {
+    if (CurrentSource.empty()) return;  // no file handed over yet
+    const std::wstring source = CurrentSourceName;
     CurrentSource.clear();
     CurrentSourceName.clear();
     TempFile.clear();
-    // An exit code alone can lie: a tool ended from outside may report 0.
-    const AviCheck avi = Worker->ToolExitCode == 0 && !SourceCutShort(Worker->ToolOutput) ? CheckAviFile(temp)
-                                                                                            : AviCheck{};
-    // A whole AVI without a single frame is no conversion: the source had
-    // nothing to convert (the first segment of a stream whose samples live
-    // in the files after it).
-    if (avi.whole && avi.frames == 0) {
-        ::DeleteFileW(temp.c_str());
-        NoteNotConverted(source, {FailureKind::NoMedia, {}});
-        return;
-    }
-    if (!avi.whole) {
-        // The disk is asked while the leftovers are still there: a delete
-        // need not give their space back at once (a file still held open by
-        // a scanner is only "delete pending"), and one may fail.
-        const std::optional<unsigned long long> freeBytes = tk::FreeSpace(OutputFolder);
-        ::DeleteFileW(temp.c_str());
-        NoteNotConverted(source,
-                         CheckedAgainstDisk(ToolFailure(Worker->ToolOutput, Worker->ToolExitCode, tempPath), freeBytes));
-        return;
-    }
-    // Whole on disk before it takes its name, not only in the system's cache:
-    // a power cut after "Done." must not leave zeros under the final name. A
-    // file that another program holds open without write sharing cannot be
-    // flushed for as long as it does: it is not called converted, keeps its
-    // temporary name, and the box says so.
-    bool flushed = false;
-    for (int attempt = 0; attempt < kFlushAttempts && !flushed; ++attempt) {
-        if (attempt > 0) ::Sleep(kFlushPause);
-        flushed = tk::FlushToDisk(temp);
-    }
-    if (!flushed) {
-        NoteNotConverted(source, {FailureKind::NotFlushed, FileNamePart(tempPath)});
-        return;
-    }
-    // A name taken while the file converted gives way to the next free one;
-    // nothing is ever replaced.
-    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-        if (::MoveFileExW(temp.c_str(), TargetFile.c_str(), MOVEFILE_WRITE_THROUGH)) return;
-        if (!tk::PathExists(TargetFile)) break;
-        TargetFile = MakeOutputName(source, OutputFolder);
-    }
-    // It could not be moved: it stays where it is, under its temporary
-    // name, and the box says so.
-    NoteNotConverted(source, {FailureKind::NotRenamed, FileNamePart(tempPath)});
+    TargetFile = Worker->Outcome.target;
+    if (Worker->Outcome.failure) NoteNotConverted(source, *Worker->Outcome.failure);
 }
 
 void TForm2::FinishBatch() {
@@ -437,14 +322,27 @@ void TForm2::DpiChanged() {
 
 TMyThread::TMyThread(std::shared_ptr<Tmpegconverter> converter) : converter_(std::move(converter)) {}
 
+void TMyThread::HandOver(const BatchFile& file) {
+    SourcePath = file.source;
+    TempPath.clear();
+    File = file;
+    JobRequested = true;
+    JobHandedOver();
+}
+
 void TMyThread::TakeJob() {
     RunNow = JobRequested;
-    if (JobRequested) Idle = false;
+    if (!JobRequested) return;
+    Idle = false;
+    // The bars show nothing of the new job until its tool prints its
+    // duration.
+    DurationSeconds = 0;
 }
 
 void TMyThread::JobDone() {
     SourcePath.clear();
     TempPath.clear();
+    File.reset();
     RunNow = false;
     JobRequested = false;
     Idle = true;
@@ -487,13 +385,18 @@ void TMyThread::Execute() {
     while (!Terminated()) {
         bool run = false;
         std::string source, tempPath;
+        std::optional<BatchFile> file;
         Synchronize([&] {
             TakeJob();
             run = RunNow;
             source = SourcePath;
             tempPath = TempPath;
+            file = File;
         });
-        if (run) RunJob(source, tempPath);
+        if (run && file)
+            RunFile(*file);
+        else if (run)
+            ReportDone(RunTool(source, tempPath), std::nullopt);
         // Nothing to do until a job is handed over (JobHandedOver) or the
         // window ends (Terminate): the idle program wakes for nothing. After
         // a job too: the next one is handed over only once the UI thread has
@@ -502,8 +405,58 @@ void TMyThread::Execute() {
     }
 }
 
-void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
-    DurationSeconds = 0;
+// A file of a batch, from the checks of its source to its final name. Every
+// call that may wait for the disk is made here, on the worker thread; the
+// UI thread hears of the file only twice: where it goes, and how it ended.
+void TMyThread::RunFile(const BatchFile& file) {
+    PreparedFile prepared;
+    if (!AttemptFileWork([&] { prepared = PrepareFile(file); }))
+        prepared = {{}, {}, Failure{FailureKind::NotHandedOver, {}}};
+    if (prepared.passedOver) {
+        ReportDone({}, FileOutcome{{}, prepared.passedOver});
+        return;
+    }
+    const bool heard = Synchronize([&] {
+        TempPath = prepared.temp;
+        if (OnFileReserved) OnFileReserved(prepared);
+    });
+    // The program is ending and takes no more steps: the tool is not started
+    // for nobody, and the file reserved for it goes.
+    if (!heard) {
+        ::DeleteFileA(prepared.temp.c_str());
+        return;
+    }
+    const ToolRun run = RunTool(file.source, prepared.temp);
+    // Told to stop (the progress window is gone): the file stays as its tool
+    // left it, and nobody is left to hear how it ended.
+    if (Terminated()) {
+        ReportDone(run, std::nullopt);
+        return;
+    }
+    FileOutcome outcome;
+    // A failure of the finishing itself leaves the result where the tool
+    // wrote it, as far as anyone can tell.
+    if (!AttemptFileWork([&] { outcome = FinishFile(file, prepared, run.exitCode, run.output); }))
+        outcome = {prepared.target, Failure{FailureKind::NotRenamed, FileNamePart(prepared.temp)}};
+    ReportDone(run, outcome);
+}
+
+bool TMyThread::AttemptFileWork(const std::function<void()>& work) {
+    std::string failure;
+    try {
+        work();
+        return true;
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "Unknown error";
+    }
+    Synchronize([&] { tk::Application::Get().ShowError(failure); });
+    return false;
+}
+
+// Runs the tool on one source into its temporary file, to the tool's end.
+TMyThread::ToolRun TMyThread::RunTool(const std::string& source, const std::string& tempPath) {
     bool started = false;
     std::string fatal, unexpected;
     try {
@@ -520,28 +473,36 @@ void TMyThread::RunJob(const std::string& source, const std::string& tempPath) {
     }
     // The program ends: the file this batch reserved for the job goes first,
     // as the tool never wrote it.
-    if (!fatal.empty()) Synchronize([&] {
+    if (!fatal.empty()) {
         ::DeleteFileA(tempPath.c_str());
-        EndProgram(fatal);
-    });
+        Synchronize([&] { EndProgram(fatal); });
+    }
     if (!unexpected.empty()) Synchronize([&] { tk::Application::Get().ShowError(unexpected); });
 
     // A started tool is never left behind: the next job must not start while
     // it still writes. Besides the progress window's polls the worker looks
     // itself, so the job is reported soon after the tool's end (and also when
     // nobody polls any more at shut-down).
+    ToolRun run;
+    run.started = started;
     if (started) {
         while (!converter_->Finished()) {
             converter_->WaitForToolEnd(kToolEndPause);
             converter_->PollOutput();
         }
+        run.output = converter_->Output();
     }
-    // Percent ends at the tool's last position, whichever drain took it.
-    const DWORD exitCode = started && unexpected.empty() ? converter_->ExitCode() : kToolNotRun;
-    Synchronize([this, started, exitCode] {
-        if (started) UpdateProgress();
-        ToolExitCode = exitCode;
-        ToolOutput = started ? converter_->Output() : std::string();
+    if (started && unexpected.empty()) run.exitCode = converter_->ExitCode();
+    return run;
+}
+
+void TMyThread::ReportDone(const ToolRun& run, const std::optional<FileOutcome>& outcome) {
+    Synchronize([&] {
+        // Percent ends at the tool's last position, whichever drain took it.
+        if (run.started) UpdateProgress();
+        ToolExitCode = run.exitCode;
+        ToolOutput = run.output;
+        if (outcome) Outcome = *outcome;
         JobDone();
     });
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/BatchFile.h"
 #include "conversion/BatchNames.h"
 #include "conversion/FailureReasons.h"
 #include "conversion/mpegconverter.h"
@@ -33,10 +34,15 @@ public:
 extern TBatchHost* BatchHost;
 
 // The progress window. Its timer drives the batch: each tick either polls
-// the file in work or, when the worker is idle, finishes the last file and
-// hands over the next one. The worker's end of a job runs the same step at
-// once, so no file waits for the next tick to be handed over; and so does
-// showing this window for a batch, for the first file.
+// the file in work or, when the worker is idle, notes how the last file
+// ended and hands over the next one. The worker's end of a job runs the same
+// step at once, so no file waits for the next tick to be handed over; and so
+// does showing this window for a batch, for the first file.
+//
+// Everything here runs on the UI thread, and none of it asks the disk: the
+// worker checks each source, names and reserves its output, and finishes it
+// (BatchFile.h); this window only hands files over, shows their progress and
+// notes what the worker reports.
 class TForm2 : public tk::Form {
 public:
     TForm2();
@@ -67,16 +73,12 @@ public:
     void Timer1Timer(tk::Component* sender);
     void FormDestroy(tk::Component* sender);
 
-    // Prepares one job and hands it to the worker: the output's name from
-    // the source's real name (the listed path when none is given), and its
-    // temporary file reserved. False when no temporary file could be made;
-    // the source is then noted as not converted and nothing is handed over.
-    // So is a source that is missing or empty when its turn comes: the tool
-    // is not run for it. A source whose size cannot be looked up goes to the
-    // tool, which tells whether it can read it.
-    bool StartFile(const std::string& source, const std::string& folder, const std::wstring& realName = {});
-    // The free output file name for a source (its real name) in the folder.
-    static std::wstring MakeOutputName(const std::wstring& source, const std::string& folder);
+    // Hands one file to the worker, with the folder its output goes to and
+    // its real name (the listed path when none is given), and shows it as
+    // the operation. The worker reports it done either way: converted, or
+    // not and why (a source that is missing, empty or copy-protected when
+    // its turn comes is not given to the tool at all).
+    void StartFile(const std::string& source, const std::string& folder, const std::wstring& realName = {});
     // Paints a bar of `percent` into the target picture (Image6 or Image7),
     // at most the bar's full width.
     void PaintBar(int percent, tk::Image* target);
@@ -93,7 +95,7 @@ protected:
 
 private:
     void BatchStep();
-    void FinishFile();
+    void NoteOutcome();
     void FinishBatch();
     void NoteNotConverted(const std::wstring& source, const Failure& why);
     int filePercent_ = 0, totalPercent_ = 0;  // as the bars show them
@@ -110,10 +112,13 @@ extern std::vector<std::wstring> SourceNames;
 extern int SourceCount;
 extern int CurrentIndex;  // files handed over so far
 // The file in work.
+// Set when it is handed over, until the worker reports it done:
 extern std::string CurrentSource;       // as listed; the tool gets this one
 extern std::wstring CurrentSourceName;  // its real name
-extern std::wstring TargetFile;         // its final output path
-extern std::string TempFile;            // where the tool writes it; reserved by this batch
+// As the worker reports them: where the file goes, once its temporary file
+// is reserved, and the name it took (or was to take) once it is done.
+extern std::wstring TargetFile;  // its final output path
+extern std::string TempFile;     // where the tool writes it; reserved by this batch; empty once done
 // True while Timer1Timer runs.
 extern bool TickBusy;
 // The sources of the current batch that gave no whole output, in batch
@@ -126,32 +131,54 @@ extern std::string ToolFolder;
 
 // The one background thread: converts one file at a time.
 //
-// Threads and data: the hand-over fields (RunNow, SourcePath, TempPath,
-// JobRequested, Idle) and Percent are changed on the UI thread only, by the
-// progress window and by the worker's synchronous steps TakeJob and JobDone;
-// SourcePath and TempPath are written only while Idle is true; the body takes
-// its copies of them inside the TakeJob step. The runner is shared: the worker
-// holds it for as long as the body runs, so it never touches a freed one.
+// A job is either a file of a batch (HandOver) or a bare run of the tool
+// (SourcePath and TempPath set, then JobRequested and JobHandedOver). For a
+// file of a batch the worker does everything that asks the disk: it checks
+// the source, names the output and reserves its temporary file
+// (PrepareFile), runs the tool, and then checks, flushes and names the result
+// or removes it (FinishFile). A bare run only runs the tool on SourcePath
+// into TempPath.
+//
+// Threads and data: the fields below (the hand-over, Idle, Percent, the
+// tool's end and Outcome) are read and changed on the UI thread only, by the
+// progress window and by the worker's synchronous steps, which run there
+// while the worker waits: TakeJob, the report of a reserved temporary file,
+// and JobDone. The hand-over is written only while Idle is true; the body
+// takes its copies of it inside the TakeJob step. Whatever the body finds out
+// on its own thread it hands over inside those steps. The body never touches
+// a window, and the progress window never waits for the disk. The runner is
+// shared: the worker holds it for as long as the body runs, so it never
+// touches a freed one.
 class TMyThread : public tk::Thread {
 public:
     explicit TMyThread(std::shared_ptr<Tmpegconverter> converter);
 
     bool RunNow = false;     // JobRequested as TakeJob last took it
     std::string SourcePath;  // the job's source file, full path
-    std::string TempPath;    // where the tool writes the job's output
+    // Where the tool writes the job's output: given with a bare run; for a
+    // file of a batch, set once the worker has reserved it.
+    std::string TempPath;
+    std::optional<BatchFile> File;  // the job's file of a batch; nothing for a bare run
     bool JobRequested = false;
     bool Idle = true;  // no job in work
     int Percent = 0;   // the current file's progress, from the last UpdateProgress
     // How the last job's tool ended: its exit code, or kToolNotRun when it
-    // did not run to its end.
+    // did not run to its end (or, for a file passed over, at all).
     DWORD ToolExitCode = kToolNotRun;
     static constexpr DWORD kToolNotRun = 0xFFFFFFFF;
     // Everything the last job's tool printed, taken when the job ended: why
     // a file failed is read from it.
     std::string ToolOutput;
-    // Runs on the UI thread at the end of JobDone.
+    // How the last file of a batch ended; a bare run leaves it as it is.
+    FileOutcome Outcome;
+    // Run on the UI thread: once a file's temporary file is reserved, before
+    // its tool starts; and at the end of JobDone.
+    std::function<void(const PreparedFile&)> OnFileReserved;
     std::function<void()> OnJobDone;
 
+    // On the UI thread, while Idle: hands over a file of a batch and wakes
+    // the worker.
+    void HandOver(const BatchFile& file);
     // On the UI thread, called synchronously by the worker.
     void TakeJob();
     void JobDone();
@@ -173,7 +200,23 @@ protected:
     void Execute() override;
 
 private:
-    void RunJob(const std::string& source, const std::string& tempPath);
+    // How a job's run of the tool ended.
+    struct ToolRun {
+        bool started = false;
+        DWORD exitCode = kToolNotRun;
+        std::string output;
+    };
+
+    // On the worker thread.
+    void RunFile(const BatchFile& file);
+    ToolRun RunTool(const std::string& source, const std::string& tempPath);
+    // Runs a piece of a file's work; false when it failed, after the failure
+    // was shown as a failing step's is (on the UI thread). The worker goes
+    // on, and so does the batch.
+    bool AttemptFileWork(const std::function<void()>& work);
+    // Hands the job's end to the UI thread (JobDone); a bare run has no
+    // outcome.
+    void ReportDone(const ToolRun& run, const std::optional<FileOutcome>& outcome);
 
     std::shared_ptr<Tmpegconverter> converter_;
 };
@@ -196,18 +239,11 @@ int PercentOf(int positionSeconds, int durationSeconds);
 size_t MessageLineBudget();
 
 // What the program does when the tool cannot be started: show the message
-// (plain message dialog) and end at once. Runs on the UI thread. Tests that
-// start workers put a recorder in its place; an empty function restores it.
+// (plain message dialog) and end at once. Runs on the UI thread, in a step
+// the worker waits for. Tests that start workers put a recorder in its place
+// before they hand a job over; an empty function restores it.
+//
+// The seams of the file work the worker does (the size look-up, the
+// reservation of a temporary name, a slow disk) are in BatchFile.h.
 using FatalEnd = std::function<void(const std::string& message)>;
 void SetFatalEndForTesting(FatalEnd end);
-
-// How the batch looks up a source's size (tk::LookUpSize): nothing when the
-// lookup fails. Tests put a failing one in place; an empty function
-// restores it.
-using SizeLookup = std::function<std::optional<long long>(const std::string& path)>;
-void SetSizeLookupForTesting(SizeLookup lookup);
-
-// How the batch reserves a temporary name (tk::CreateNewFile). Tests put one
-// in place that answers "cannot be made" for some names; an empty function
-// restores it.
-void SetReserveNameForTesting(ReserveName reserve);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "conversion/BatchNames.h"
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
+#include "support/StallProbe.h"
 #include "support/TestSupport.h"
 #include "tests/conversion/AviBytes.h"
 #include "tests/conversion/ToolStandIn.h"
@@ -532,6 +534,37 @@ TEST_F(BatchTest, AnOutputHeldByAnotherProgramIsKeptAndNamed) {
     }
 }
 
+// A slow disk for as long as it lives: each flush and each rename of a
+// finished file takes that much longer.
+class SlowDisk {
+public:
+    explicit SlowDisk(std::chrono::milliseconds delay) { SetFinishDelayForTesting(delay); }
+    ~SlowDisk() { SetFinishDelayForTesting(std::chrono::milliseconds(0)); }
+    SlowDisk(const SlowDisk&) = delete;
+    SlowDisk& operator=(const SlowDisk&) = delete;
+};
+
+// The disk work of a finished file is the worker's: while a slow disk (a USB
+// stick, a network share) takes 2 s to flush it and 2 s more to rename it,
+// the progress window goes on answering, each message within half a second.
+TEST_F(BatchTest, TheWindowAnswersWhileASlowDiskFinishesAFile) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const SlowDisk slow(std::chrono::seconds(2));
+    StartBatch({Source("slow.mp4", Converts())});
+    testing_support::StallProbe probe(Form2->Handle(), 500);
+    // The tool has ended; the worker checks, flushes and renames its file.
+    EXPECT_TRUE(RunUntil([] { return Converter->Finished() && !Worker->Idle; }, 20000))
+        << "the window's thread saw the file being finished";
+    ASSERT_TRUE(RunUntil([] { return Worker->Idle; }, 20000));
+    probe.Stop();
+    EXPECT_EQ(probe.Unanswered(), 0) << "questions left without a reply for half a second";
+    EXPECT_GE(probe.Replies(), 10) << "the window was asked throughout";
+    RunToEnd();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done."});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"slow.AVI"});
+    EXPECT_EQ(ReadBytes(out_ + "slow.AVI"), avi_bytes::Whole());
+}
+
 // Two batches of two copies of the program, one output folder: each reserves
 // its own temporary file, and neither ever removes the other's.
 TEST_F(BatchTest, AnotherBatchsTemporaryFileIsNeverTaken) {
@@ -806,6 +839,25 @@ TEST_F(BatchTest, ASizeThatCannotBeLookedUpLeavesItToTheTool) {
     SetSizeLookupForTesting(nullptr);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + empty + " - the file is empty"});
     EXPECT_EQ(OutputFiles(), std::vector<std::string>{"unlisted.AVI"});
+}
+
+// A failure in the worker's own work on a file (here its size look-up) is
+// shown as any failing step's is; the file counts as not handed over, and
+// the worker goes on with the next one.
+TEST_F(BatchTest, AFailureOfTheFileWorkIsShownAndTheBatchGoesOn) {
+    MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
+    const std::string failing = Source("failing.mp4", Converts()), next = Source("next.mp4", Converts());
+    SetSizeLookupForTesting([&](const std::string& path) -> std::optional<long long> {
+        if (path == failing) throw tk::Error("The volume went away");
+        return tk::LookUpSize(path);
+    });
+    StartBatch({failing, next});
+    RunToEnd(20000);
+    SetSizeLookupForTesting(nullptr);
+    EXPECT_EQ(errors_.Errors(), std::vector<std::string>{"The volume went away."});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Done.\n\nNot converted:\n" + failing +
+                                                      " - the program could not hand it to the converter"});
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{"next.AVI"});
 }
 
 TEST_F(BatchTest, AStepWithoutABatchDoesNothing) {

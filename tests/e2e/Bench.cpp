@@ -33,7 +33,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +49,7 @@
 #include "e2e/BatchFloor.h"
 #include "e2e/Driver.h"
 #include "support/Clock.h"
+#include "support/StallProbe.h"
 #include "support/TestSupport.h"
 #include "toolkit/Files.h"
 #include "toolkit/Handles.h"
@@ -58,6 +58,7 @@ namespace {
 
 using e2e::RunningProgram;
 using testing_support::Seconds;
+using testing_support::StallProbe;
 
 constexpr char kMain[] = "Quendrix Ombrelo 1.0";
 
@@ -301,58 +302,6 @@ std::vector<std::string> NamesIn(const std::string& folder, const char* pattern)
 void EmptyFolder(const std::string& folder) {
     for (const std::string& name : testing_support::FolderEntries(folder)) ::DeleteFileA((folder + name).c_str());
 }
-
-// ---- The probe -------------------------------------------------------------------
-
-// Asks a window for a reply over and over from a thread of its own; the
-// longest wait for a reply is the longest the window's thread kept a
-// message waiting.
-class StallProbe {
-public:
-    explicit StallProbe(HWND window) : window_(window) {
-        thread_.Reset(::CreateThread(nullptr, 0, &StallProbe::Loop, this, 0, nullptr));
-    }
-    ~StallProbe() { Stop(); }
-    void Stop() {
-        stop_ = true;
-        if (thread_) ::WaitForSingleObject(thread_.Get(), INFINITE);
-        thread_.Reset();
-    }
-    double WorstMs() const { return worst_ * 1000; }
-    // When the longest wait began, in seconds from the probe's start.
-    double WorstAt() const { return worstAt_; }
-    int Replies() const { return replies_; }
-
-private:
-    static DWORD WINAPI Loop(void* parameter) {
-        auto* self = static_cast<StallProbe*>(parameter);
-        while (!self->stop_) {
-            const double start = Seconds();
-            DWORD_PTR result = 0;
-            if (::SendMessageTimeoutA(self->window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) {
-                const double waited = Seconds() - start;
-                if (waited > self->worst_) {
-                    self->worst_ = waited;
-                    self->worstAt_ = start - self->begin_;
-                }
-                ++self->replies_;
-            }
-            ::Sleep(kPause);
-        }
-        return 0;
-    }
-
-    // ms between a reply and the next question: often enough to see any
-    // stall of 50 ms, seldom enough to cost the program little.
-    static constexpr DWORD kPause = 15;
-
-    HWND window_;
-    std::atomic<bool> stop_{false};
-    const double begin_ = Seconds();
-    double worst_ = 0, worstAt_ = 0;
-    int replies_ = 0;
-    tk::Handle thread_;
-};
 
 // ---- The runs --------------------------------------------------------------------
 
