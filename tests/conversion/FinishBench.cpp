@@ -24,6 +24,7 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
+#include "support/BatchDriver.h"
 #include "support/Clock.h"
 #include "support/StallProbe.h"
 #include "support/TestSupport.h"
@@ -68,23 +69,10 @@ Run RunBatch(const std::vector<std::string>& sources, const std::string& out, in
     SetFinishDelayForTesting(std::chrono::milliseconds(delayMs));
     Run run;
     run.delayMs = delayMs;
-    OutputFolder = out;
-    SourceFiles = sources;
-    SourceNames.clear();
-    SourceCount = static_cast<int>(sources.size());
-    CurrentIndex = 0;
     const double start = Seconds();
     testing_support::StallProbe probe(Form2->Handle());
     ProbeOfTheBatch = &probe;
-    Form2->Timer1->SetEnabled(true);
-    Form1->Hide();
-    Form2->Show();
-    Converting = true;
-    MSG msg;
-    while (Converting && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+    testing_support::RunBatchToItsEnd(sources, out);
     ProbeOfTheBatch = nullptr;
     probe.Stop();  // stopped already, unless no box came
     run.seconds = Seconds() - start;

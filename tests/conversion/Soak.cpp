@@ -23,6 +23,7 @@
 #include "app/Startup.h"
 #include "app/Unit1.h"
 #include "conversion/Unit2.h"
+#include "support/BatchDriver.h"
 #include "support/Clock.h"
 #include "support/HandleCount.h"
 #include "support/TestSupport.h"
@@ -95,21 +96,8 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
 
 // A batch as the Start command hands it over, to its final box; its seconds.
 double RunBatch(const std::vector<std::string>& sources, const std::string& out) {
-    OutputFolder = out;
-    SourceFiles = sources;
-    SourceNames.clear();
-    SourceCount = static_cast<int>(sources.size());
-    CurrentIndex = 0;
     const double start = Seconds();
-    Form2->Timer1->SetEnabled(true);
-    Form1->Hide();
-    Form2->Show();
-    Converting = true;
-    MSG msg;
-    while (Converting && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+    testing_support::RunBatchToItsEnd(sources, out);
     return Seconds() - start;
 }
 
