@@ -1,7 +1,9 @@
 #include "app/Unit1.h"
 
 #include <shlobj.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/Settings.h"
@@ -44,15 +46,65 @@ std::string DesktopFolder() {
     return path;
 }
 
-// Writes resource `id` (RT_RCDATA) of the module to `path`; throws on any
-// failure. The bytes are copied from the program's file, not from its image
-// in memory: the converter's 12 MB are read once, at the first start, and
-// their pages must not stay in the working set of the program that then
-// converts for an evening.
+// Inflates `size` bytes of zlib data read from `in` into `out`, a piece at a
+// time; false, with the system's error set, when a read or a write fails or
+// the data are not whole zlib data.
+bool Inflate(HANDLE in, unsigned long long size, HANDLE out) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    struct End {
+        z_stream& stream;
+        ~End() { inflateEnd(&stream); }
+    } end{stream};
+    std::vector<unsigned char> input(256 * 1024), output(1024 * 1024);
+    unsigned long long left = size;
+    int status = Z_OK;
+    while (status != Z_STREAM_END) {
+        if (stream.avail_in == 0) {
+            if (left == 0) break;  // the data end before the stream does
+            const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(left, input.size()));
+            DWORD read = 0;
+            if (!::ReadFile(in, input.data(), want, &read, nullptr)) return false;
+            if (read != want) {
+                ::SetLastError(ERROR_HANDLE_EOF);
+                return false;
+            }
+            left -= read;
+            stream.next_in = input.data();
+            stream.avail_in = read;
+        }
+        stream.next_out = output.data();
+        stream.avail_out = static_cast<uInt>(output.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END) break;
+        const DWORD produced = static_cast<DWORD>(output.size() - stream.avail_out);
+        DWORD written = 0;
+        if (produced > 0 && (!::WriteFile(out, output.data(), produced, &written, nullptr) || written != produced))
+            return false;
+    }
+    if (status == Z_STREAM_END) return true;
+    ::SetLastError(ERROR_INVALID_DATA);
+    return false;
+}
+
+// Writes resource `id` (RT_RCDATA) of the module, the converter compressed
+// with zlib, to `path`, inflated; throws on any failure. The compressed bytes
+// are read from the program's file, not from its image in memory: the
+// converter is installed once, at the first start, and its pages must not
+// stay in the working set of the program that then converts for an evening.
 void ExtractResource(HMODULE module, int id, const std::string& path) {
     const auto data = tk::FindResourceInFile(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
     if (!data) throw tk::Error(tk::Format("Resource %d not found", id));
-    tk::CopyFilePartReplacing(data->file, data->offset, data->size, path);
+    tk::FileHandle program(::CreateFileW(data->file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(data->offset);
+    if (!program || !::SetFilePointerEx(program.Get(), at, nullptr, FILE_BEGIN))
+        throw tk::Error(tk::Format("Resource %d cannot be read", id));
+    tk::WriteFileReplacing(path, [&](HANDLE file) { return Inflate(program.Get(), data->size, file); });
 }
 
 }  // namespace

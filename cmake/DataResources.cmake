@@ -31,7 +31,8 @@ function(quendrix_data_resources target rc_file)
 endfunction()
 
 # quendrix_tool_payload(<target> <converter> [OTHER <other kind's converter>])
-# Makes an object library holding the converter as resource 1 and, as
+# Makes an object library holding the converter as resource 1, compressed
+# with zlib (the program inflates it when it installs it), and, as
 # resource "TOOLS", the list of the release's converters (their sizes and
 # digests): this one, of this build's kind, and the other kind's where it is
 # built beside it. The program installs the converter over any tool that is
@@ -56,8 +57,15 @@ function(quendrix_tool_payload target converter)
         COMMAND /usr/bin/python3 "${CMAKE_SOURCE_DIR}/tools/tool_fingerprints.py" "${_list}" ${_tools}
         DEPENDS ${_depends} "${CMAKE_SOURCE_DIR}/tools/tool_fingerprints.py"
         COMMENT "Fingerprints of the converters for ${target}" VERBATIM)
+    set(_packed "${CMAKE_CURRENT_BINARY_DIR}/${target}_tool.z")
+    add_custom_command(OUTPUT "${_packed}"
+        COMMAND /usr/bin/python3 -c
+            "import sys, zlib; open(sys.argv[2], 'wb').write(zlib.compress(open(sys.argv[1], 'rb').read(), 9))"
+            "${converter}" "${_packed}"
+        DEPENDS "${converter}"
+        COMMENT "Compressing the converter for ${target}" VERBATIM)
     set(_rc "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
-    file(GENERATE OUTPUT "${_rc}" CONTENT "1 RCDATA \"${converter}\"\nTOOLS RCDATA \"${_list}\"\n")
-    set_source_files_properties("${_rc}" PROPERTIES OBJECT_DEPENDS "${converter};${_list}")
+    file(GENERATE OUTPUT "${_rc}" CONTENT "1 RCDATA \"${_packed}\"\nTOOLS RCDATA \"${_list}\"\n")
+    set_source_files_properties("${_rc}" PROPERTIES OBJECT_DEPENDS "${_packed};${_list}")
     add_library(${target} OBJECT "${_rc}")
 endfunction()

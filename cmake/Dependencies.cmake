@@ -9,6 +9,16 @@ set_target_properties(jpeg PROPERTIES
     IMPORTED_LOCATION "${_jpeg}/lib/libjpeg.a"
     INTERFACE_INCLUDE_DIRECTORIES "${_jpeg}/include")
 
+# zlib: the program inflates the converter it carries compressed.
+set(_zlib "${QUENDRIX_DEPS}/zlib")
+if(NOT EXISTS "${_zlib}/lib/libz.a")
+    message(FATAL_ERROR "zlib is missing under ${_zlib}: run tools/setup.sh")
+endif()
+add_library(zlib STATIC IMPORTED GLOBAL)
+set_target_properties(zlib PROPERTIES
+    IMPORTED_LOCATION "${_zlib}/lib/libz.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${_zlib}/include")
+
 set(_gtest "${QUENDRIX_DEPS}/googletest")
 add_library(gtest STATIC IMPORTED GLOBAL)
 set_target_properties(gtest PROPERTIES

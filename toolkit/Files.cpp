@@ -175,34 +175,12 @@ bool WriteAll(HANDLE file, const char* bytes, size_t size) {
 
 }  // namespace
 
-void WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    ReplaceFile(path, [&](HANDLE file) { return WriteAll(file, bytes.data(), bytes.size()); });
+void WriteFileReplacing(const std::string& path, const std::function<bool(HANDLE file)>& write) {
+    ReplaceFile(path, write);
 }
 
-void CopyFilePartReplacing(const std::wstring& source, unsigned long long offset, unsigned long long size,
-                           const std::string& path) {
-    FileHandle from(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!from) ThrowCannotCreate(path, ::GetLastError());
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(from.Get(), at, nullptr, FILE_BEGIN)) ThrowCannotCreate(path, ::GetLastError());
-    ReplaceFile(path, [&](HANDLE file) {
-        constexpr DWORD kPiece = 1 << 20;
-        std::vector<char> buffer(kPiece);
-        for (unsigned long long left = size; left > 0;) {
-            const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(left, kPiece));
-            DWORD read = 0;
-            if (!::ReadFile(from.Get(), buffer.data(), want, &read, nullptr)) return false;
-            if (read != want) {
-                ::SetLastError(ERROR_HANDLE_EOF);
-                return false;
-            }
-            if (!WriteAll(file, buffer.data(), read)) return false;
-            left -= read;
-        }
-        return true;
-    });
+void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    ReplaceFile(path, [&](HANDLE file) { return WriteAll(file, bytes.data(), bytes.size()); });
 }
 
 }  // namespace tk

@@ -1,6 +1,9 @@
 // Files and folders, through the A functions of kernel32.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -58,9 +61,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // 'Cannot create file "path". reason' when that fails; the old file stays.
 void WriteFileReplacing(const std::string& path, const std::string& bytes);
 
-// The same with `size` bytes of the file `source` from `offset` on, copied
-// in pieces: a large part never passes through memory as a whole.
-void CopyFilePartReplacing(const std::wstring& source, unsigned long long offset, unsigned long long size,
-                           const std::string& path);
+// The same with the bytes that `write` writes into the new file (false, with
+// the system's error set, when it could not).
+void WriteFileReplacing(const std::string& path, const std::function<bool(HANDLE file)>& write);
 
 }  // namespace tk

@@ -207,6 +207,32 @@ googletest_key() {  # googletest_key <i686|x86_64>
     toolchain_key "$1"
 }
 
+# --- zlib, cross-built from Debian's source package of the machine's own
+# release: the program carries its converter compressed and inflates it
+# when it installs it -------------------------------------------------------
+zlib_lines() {  # zlib_lines <run|show> <i686|x86_64> <prefix>: its configure, make and install
+    local host=$2-w64-mingw32
+    "cmake_$1" env "CC=$host-gcc-posix" "AR=$host-ar" "RANLIB=$host-ranlib" "CHOST=$host" \
+        ./configure --static --prefix=/
+    "cmake_$1" make -j2 libz.a
+    "cmake_$1" make install "DESTDIR=$3"
+}
+build_zlib() {  # build_zlib <prefix> <i686|x86_64>
+    local work
+    work=$(mktemp -d)
+    log "cross-building zlib into $1"
+    (cd "$work" && apt-get source -q --download-only "zlib/$own_release" >/dev/null 2>&1 \
+        && dpkg-source -x ./*.dsc src >/dev/null 2>&1)
+    (cd "$work/src" && zlib_lines run "$2" "$1")
+    rm -rf "$work"
+}
+zlib_key() {  # zlib_key <i686|x86_64>
+    echo "zlib $(apt-get source --print-uris "zlib/$own_release" 2>/dev/null \
+        | sed -nE "s/^'[^']*' zlib_([^ ]*)\.dsc .*/\1/p" | head -n1)"
+    zlib_lines show "$1" "<prefix>"
+    toolchain_key "$1"
+}
+
 # --- nlohmann/json: its folder alone, so no native header leaks into the cross build
 link_json() {
     mkdir -p "$1/include"
@@ -225,6 +251,8 @@ for arch in x86_64 i686; do
         "$arch_deps/libjpeg" "$arch_deps/stamps/libjpeg" build_libjpeg "$arch_deps/libjpeg" "$arch"
     provide "googletest-$arch" "$(googletest_key "$arch")" \
         "$arch_deps/googletest" "$arch_deps/stamps/googletest" build_googletest "$arch_deps/googletest" "$arch"
+    provide "zlib-$arch" "$(zlib_key "$arch")" \
+        "$arch_deps/zlib" "$arch_deps/stamps/zlib" build_zlib "$arch_deps/zlib" "$arch"
     link_json "$arch_deps"
 done
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "app/ToolCheck.h"
 #include "app/Unit1.h"
 #include "support/TestSupport.h"
@@ -21,9 +23,19 @@ using testing_support::ReadBytes;
 using testing_support::ScratchFolder;
 using testing_support::WriteBytes;
 
-std::string Resource(int id) {
-    const auto data = tk::FindResourceData(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
-    return data ? std::string(*data) : std::string();
+// The converter this program carries (resource 1, compressed with zlib),
+// inflated: what an install must write.
+std::string Carried() {
+    const auto data = tk::FindResourceData(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(10));
+    const std::vector<ReleaseTool> release = CarriedReleaseTools(::GetModuleHandleA(nullptr));
+    if (!data || release.empty()) return {};
+    std::string tool(release.front().fingerprint.size, '\0');
+    uLongf size = static_cast<uLongf>(tool.size());
+    if (uncompress(reinterpret_cast<Bytef*>(tool.data()), &size, reinterpret_cast<const Bytef*>(data->data()),
+                   static_cast<uLong>(data->size())) != Z_OK ||
+        size != tool.size())
+        return {};
+    return tool;
 }
 
 std::string OwnProgram() {
@@ -45,9 +57,9 @@ protected:
 // The tool is one static executable: the folder gets it and nothing else
 // (no runtime DLL, no temporary file).
 TEST_F(InstallTest, FreshFolderGetsTheToolByteForByteAndNothingElse) {
-    ASSERT_FALSE(Resource(1).empty());
+    ASSERT_FALSE(Carried().empty());
     ASSERT_TRUE(Install());
-    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
+    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Carried());
     EXPECT_EQ(FolderEntries(ToolPath("")), std::vector<std::string>{"nnn.exe"});
     EXPECT_EQ(ToolFolder, TForm1::Win2DosName(windows_ + "\\quendrix_yt_1\\"));
     EXPECT_EQ(ToolFolder.back(), '\\');
@@ -59,7 +71,7 @@ TEST_F(InstallTest, FreshFolderGetsTheToolByteForByteAndNothingElse) {
 // another size or of the same size, one cut short, an empty file, a file
 // that is no converter at all.
 TEST_F(InstallTest, ToolThatIsNotThisReleasesIsReplaced) {
-    const std::string carried = Resource(1);
+    const std::string carried = Carried();
     ASSERT_GT(carried.size(), 4u);
     std::string sameSize = carried;
     sameSize[sameSize.size() / 2] ^= 0x20;
@@ -94,7 +106,7 @@ TEST_F(InstallTest, ThisReleasesToolOfEitherKindIsLeftAlone) {
     ASSERT_TRUE(manifest);
     const std::string otherKind(*manifest);
     ASSERT_FALSE(otherKind.empty());
-    for (const std::string& tool : {Resource(1), otherKind}) {
+    for (const std::string& tool : {Carried(), otherKind}) {
         ScratchFolder scratch;
         windows_ = scratch.Path().substr(0, scratch.Path().size() - 1);
         ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
@@ -124,7 +136,7 @@ TEST_F(InstallTest, ToolThatCannotBeReplacedReportsTheToolMissing) {
 TEST_F(InstallTest, EmptyToolFolderGetsTheTool) {
     ASSERT_TRUE(::CreateDirectoryA(ToolPath("").c_str(), nullptr));
     EXPECT_TRUE(Install());
-    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Resource(1));
+    EXPECT_EQ(ReadBytes(ToolPath("nnn.exe")), Carried());
 }
 
 TEST_F(InstallTest, UnwritableWindowsDirectoryReportsTheToolMissing) {

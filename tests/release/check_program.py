@@ -6,13 +6,15 @@ one must be checked on machines that run no 32-bit code:
 
 It must be a GUI program of its kind that imports only Windows' own DLLs
 (no DLL of the compiler's runtime), with the version information, the
-manifest and no debug sections; the converter inside it (resource 1) must be
+manifest and no debug sections; the converter inside it (resource 1, compressed
+with zlib) must be
 a console program of the same kind whose text names FFmpeg 5.1 and the
 version built. Given a last path, the converter is also written there.
 Prints a line for each check; the exit code is 0 when all held.
 """
 import re
 import sys
+import zlib
 
 import pefile
 
@@ -86,13 +88,17 @@ def main():
     check("<assembly" in manifest and "Microsoft.Windows.Common-Controls" in manifest,
           "the program carries its manifest")
 
-    tool = resource(pe, RT_RCDATA, 1)
-    check(tool is not None and tool[:2] == b"MZ", "the program carries the converter (resource 1)")
+    packed = resource(pe, RT_RCDATA, 1)
+    try:
+        tool = zlib.decompress(packed) if packed else None
+    except zlib.error:
+        tool = None
+    check(tool is not None and tool[:2] == b"MZ", "the program carries the converter (resource 1, zlib)")
     if not tool or tool[:2] != b"MZ":
         return 1
     check_kind(pefile.PE(data=tool, fast_load=True), kind, CONSOLE, "the converter")
-    check(b"the FFmpeg developers" in tool and re.search(rb"\b5\.1\.\d", tool) is not None,
-          "the converter's text names FFmpeg 5.1")
+    check(b"the FFmpeg developers" in tool and re.search(rb"\b7\.1\.\d", tool) is not None,
+          "the converter's text names FFmpeg 7.1")
     check(version.encode() in tool, f"the converter is FFmpeg {version}")
     if len(sys.argv) > 4:
         with open(sys.argv[4], "wb") as f:

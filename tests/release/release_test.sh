@@ -124,7 +124,7 @@ at_most() { [ "$(stat -c %s "$1")" -le $(( $2 * mib )) ] || { echo "  $1: $(stat
 for k in x64 x86; do
     expect "$k: the program is at most 14 MB" at_most "$work/unzipped-$k/Quendrix Ombrelo/QuendrixOmbrelo.exe" 14
     expect "$k: the installer is at most 8 MB" at_most "$dist/QuendrixOmbrelo-1.0-$k-setup.exe" 8
-    expect "$k: the converter is at most 10 MB" at_most "$work/converter-$k.exe" 10
+    expect "$k: the zip is at most 8 MB" at_most "$dist/QuendrixOmbrelo-1.0-$k.zip" 8
 done
 
 # --- the kind that runs here, in a fresh prefix where nothing can start a real browser
