@@ -41,6 +41,7 @@ declare -A bits=([x64]=64 [x86]=32)
 ffmpeg_version=$(sed -n 's/^FFmpeg //p' "${converter[x64]}/versions")
 lame_version=$(sed -n 's/^LAME //p' "${converter[x64]}/versions")
 dav1d_version=$(sed -n 's/^dav1d //p' "${converter[x64]}/versions")
+zlib_version=$(sed -n 's/^zlib //p' "${converter[x64]}/versions")
 
 # --- both kinds, without running them ----------------------------------------
 for k in x64 x86; do
@@ -103,9 +104,15 @@ expect "the source archive holds dav1d's meson lines and cross file for both kin
     _ "$src/configure-x64.txt" "$src/configure-x86.txt"
 expect "the source archive's README says how to build dav1d" grep -q "dpkg-source -x dav1d_\*.dsc dav1d-src" "$src/README.txt"
 # Debian's packages, their checksums verified, with Debian's patches applied.
+# (Debian 13's FFmpeg carries no patch of its own: its series, where there is
+# one, is applied.)
 expect "FFmpeg's source package unpacks with its patches" bash -c \
-    'cd "$1" && dpkg-source -x "ffmpeg_$2.dsc" ffmpeg >/dev/null 2>&1 && [ -x ffmpeg/configure ] && [ -s ffmpeg/debian/patches/series ] && [ -d ffmpeg/.pc ]' \
+    'cd "$1" && dpkg-source -x "ffmpeg_$2.dsc" ffmpeg >/dev/null 2>&1 && [ -x ffmpeg/configure ] && [ -s ffmpeg/debian/changelog ] \
+        && { [ ! -s ffmpeg/debian/patches/series ] || [ -d ffmpeg/.pc ]; }' \
     _ "$src" "$ffmpeg_version"
+expect "zlib's source package unpacks with its patches" bash -c \
+    'cd "$1" && dpkg-source -x "zlib_$2.dsc" zlib-src >/dev/null 2>&1 && [ -x zlib-src/configure ] && [ -d zlib-src/.pc ]' \
+    _ "$src" "$zlib_version"
 expect "LAME's source package unpacks with its patches" bash -c \
     'cd "$1" && dpkg-source -x "lame_$2.dsc" lame-src >/dev/null 2>&1 && [ -x lame-src/configure ] && [ -d lame-src/.pc ]' \
     _ "$src" "$lame_version"
