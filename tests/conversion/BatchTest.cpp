@@ -18,6 +18,7 @@
 #include "conversion/Unit2.h"
 #include "support/Clock.h"
 #include "support/StallProbe.h"
+#include "support/BatchDriver.h"
 #include "support/TestSupport.h"
 #include "tests/conversion/AviBytes.h"
 #include "tests/conversion/ToolStandIn.h"
@@ -248,17 +249,7 @@ protected:
     std::vector<std::string> Converts() { return {StatusLine("00:00:04.00"), "avi", "exit 0"}; }
 
     // What the Start command does.
-    void StartBatch(const std::vector<std::string>& sources) {
-        OutputFolder = out_;
-        SourceFiles = sources;
-        SourceNames.clear();
-        SourceCount = static_cast<int>(sources.size());
-        CurrentIndex = 0;
-        Form2->Timer1->SetEnabled(true);
-        Form1->Hide();
-        Form2->Show();
-        Converting = true;
-    }
+    void StartBatch(const std::vector<std::string>& sources) { testing_support::HandOverBatch(sources, out_); }
     // Runs until the condition holds, noting the operation texts shown.
     bool RunUntil(const std::function<bool()>& condition, int timeoutMs) {
         return WaitFor(

@@ -18,6 +18,7 @@
 #include "conversion/BatchNames.h"
 #include "conversion/FailureReasons.h"
 #include "conversion/Unit2.h"
+#include "support/BatchDriver.h"
 #include "support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Files.h"
@@ -272,14 +273,7 @@ public:
     // are kept.
     bool Run(const std::vector<std::string>& sources, const std::string& out, int timeoutMs) {
         MessageBoxAnswerer boxes("Quendrix Ombrelo 1.0");
-        OutputFolder = out;
-        SourceFiles = sources;
-        SourceCount = static_cast<int>(sources.size());
-        CurrentIndex = 0;
-        Form2->Timer1->SetEnabled(true);
-        Form1->Hide();
-        Form2->Show();
-        Converting = true;
+        testing_support::HandOverBatch(sources, out);
         const bool ended = WaitFor(
             [&] {
                 const std::string op = Form2->Label1->Caption();

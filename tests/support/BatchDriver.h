@@ -12,11 +12,9 @@
 
 namespace testing_support {
 
-// Hands the batch over as the Start command does (the batch's globals, the
-// progress window's timer, the main window swapped for the progress
-// window), then handles messages until the batch has ended: its final box
-// was confirmed (by a MessageBoxAnswerer) and Converting is false again.
-inline void RunBatchToItsEnd(const std::vector<std::string>& sources, const std::string& out) {
+// Hands the batch over as the Start command does: the batch's globals, the
+// progress window's timer, the main window swapped for the progress window.
+inline void HandOverBatch(const std::vector<std::string>& sources, const std::string& out) {
     OutputFolder = out;
     SourceFiles = sources;
     SourceNames.clear();
@@ -26,6 +24,12 @@ inline void RunBatchToItsEnd(const std::vector<std::string>& sources, const std:
     Form1->Hide();
     Form2->Show();
     Converting = true;
+}
+
+// Hands the batch over, then handles messages until it has ended: its final
+// box was confirmed (by a MessageBoxAnswerer) and Converting is false again.
+inline void RunBatchToItsEnd(const std::vector<std::string>& sources, const std::string& out) {
+    HandOverBatch(sources, out);
     MSG msg;
     while (Converting && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);
