@@ -38,6 +38,8 @@ constexpr DWORD kReadBuffer = 64 * 1024;
 
 }  // namespace
 
+Xxh64::Xxh64() : lanes_{kPrime1 + kPrime2, kPrime2, 0, 0 - kPrime1} {}  // seed 0
+
 void Xxh64::Update(const void* data, size_t size) {
     auto in = static_cast<const unsigned char*>(data);
     total_ += size;

@@ -21,12 +21,12 @@
 // build time.
 class Xxh64 {
 public:
+    Xxh64();
     void Update(const void* data, size_t size);
     uint64_t Digest() const;
 
 private:
-    uint64_t lanes_[4] = {0x9E3779B185EBCA87ull + 0xC2B2AE3D27D4EB4Full, 0xC2B2AE3D27D4EB4Full, 0,
-                          0 - 0x9E3779B185EBCA87ull};
+    uint64_t lanes_[4];
     unsigned char pending_[32] = {};
     size_t pendingSize_ = 0;
     uint64_t total_ = 0;

@@ -149,15 +149,12 @@ constexpr ToolWords kNothingToConvert[] = {
     {"Nothing was written into output file", FailureKind::NoMedia},
 };
 
-FailureKind FirstWordsIn(const std::string& output, const ToolWords* table, size_t count, FailureKind none) {
-    for (size_t i = 0; i < count; ++i)
-        if (Has(output, table[i].words)) return table[i].kind;
-    return none;
-}
-
+// The kind of the first entry of a table whose words the output holds.
 template <size_t N>
-FailureKind FirstWordsIn(const std::string& output, const ToolWords (&table)[N], FailureKind none) {
-    return FirstWordsIn(output, table, N, none);
+std::optional<FailureKind> FirstWordsIn(const std::string& output, const ToolWords (&table)[N]) {
+    for (const ToolWords& entry : table)
+        if (Has(output, entry.words)) return entry.kind;
+    return std::nullopt;
 }
 
 // A stream of the input: its kind as the input's report gives it ("Video",
@@ -270,14 +267,12 @@ Failure ToolFailure(const std::string& toolOutput, unsigned long exitCode, const
         if (StartsWith(line, "Input #")) inputOpened = true;
     }
     if (!inputOpened) {
-        const FailureKind kind = FirstWordsIn(toolOutput, kInputNotOpened, FailureKind::ToolError);
-        if (kind != FailureKind::ToolError) return {kind, {}};
+        if (const std::optional<FailureKind> kind = FirstWordsIn(toolOutput, kInputNotOpened)) return {*kind, {}};
     }
     if (const std::optional<Failure> undecodable = UndecodableStream(lines)) return *undecodable;
     if (inputOpened) {
-        FailureKind kind = FirstWordsIn(toolOutput, kDamagedInput, FailureKind::ToolError);
-        if (kind == FailureKind::ToolError) kind = FirstWordsIn(toolOutput, kNothingToConvert, FailureKind::ToolError);
-        if (kind != FailureKind::ToolError) return {kind, {}};
+        if (const std::optional<FailureKind> kind = FirstWordsIn(toolOutput, kDamagedInput)) return {*kind, {}};
+        if (const std::optional<FailureKind> kind = FirstWordsIn(toolOutput, kNothingToConvert)) return {*kind, {}};
     }
     const std::string last = LastErrorLine(toolOutput);
     // Ended from outside while it converted: its status line was the last

@@ -1,11 +1,9 @@
 #include "toolkit/Files.h"
 
-#include <algorithm>
-#include <functional>
-#include <vector>
-
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "toolkit/Handles.h"

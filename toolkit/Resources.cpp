@@ -17,15 +17,12 @@ std::optional<std::string_view> FindResourceData(HMODULE module, LPCSTR name, LP
 }
 
 std::optional<ResourceInFile> FindResourceInFile(HMODULE module, LPCSTR name, LPCSTR type) {
-    HRSRC info = ::FindResourceA(module, name, type);
-    if (!info) return std::nullopt;
-    HGLOBAL data = ::LoadResource(module, info);
     // Where the resource lies in the loaded image; nothing of it is read.
-    const void* bytes = data ? ::LockResource(data) : nullptr;
-    if (!bytes) return std::nullopt;
+    const std::optional<std::string_view> data = FindResourceData(module, name, type);
+    if (!data) return std::nullopt;
     const auto base = reinterpret_cast<const BYTE*>(module);
-    const size_t rva = static_cast<const BYTE*>(bytes) - base;
-    const DWORD size = ::SizeofResource(module, info);
+    const size_t rva = reinterpret_cast<const BYTE*>(data->data()) - base;
+    const size_t size = data->size();
     const auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
@@ -33,18 +30,14 @@ std::optional<ResourceInFile> FindResourceInFile(HMODULE module, LPCSTR name, LP
         const size_t start = section->VirtualAddress;
         if (rva < start || rva - start > section->SizeOfRawData || size > section->SizeOfRawData - (rva - start))
             continue;
-        wchar_t path[MAX_PATH + 1] = L"";
-        std::wstring file;
-        DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH + 1);
-        if (length > 0 && length <= MAX_PATH) {
-            file.assign(path, length);
-        } else {
-            std::vector<wchar_t> longPath(32768);
-            length = ::GetModuleFileNameW(module, longPath.data(), static_cast<DWORD>(longPath.size()));
-            if (length == 0 || length >= longPath.size()) return std::nullopt;
-            file.assign(longPath.data(), length);
+        std::vector<wchar_t> path(MAX_PATH);
+        for (;;) {
+            const DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) return std::nullopt;
+            if (length < path.size())
+                return ResourceInFile{std::wstring(path.data(), length), section->PointerToRawData + (rva - start), size};
+            path.resize(path.size() * 2);
         }
-        return ResourceInFile{file, section->PointerToRawData + (rva - start), size};
     }
     return std::nullopt;
 }
